@@ -1,0 +1,359 @@
+#pragma once
+// The syntax tree: a plain owned tree, deep-copyable, never changed after parsing.
+// Every node carries the Span of its first token (binary nodes and postfix chains: their leftmost operand).
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "ast/box.hpp"
+#include "lexer/token.hpp"
+
+namespace quellin::ast {
+
+using quellin::Span;
+
+struct Expr;
+struct Stmt;
+struct Pattern;
+struct TypeExpr;
+
+// ---- Type expressions ----
+
+struct TypeExprKind {
+    struct Named {
+        std::string name;
+        std::vector<TypeExpr> args;
+    };
+    struct Fn {
+        std::vector<TypeExpr> params;
+        Box<TypeExpr> ret;
+    };
+    struct Qualified {
+        std::string module;
+        std::string name;
+        std::vector<TypeExpr> args;
+    };
+    std::variant<Named, Fn, Qualified> v;
+};
+
+struct TypeExpr {
+    TypeExprKind kind;
+    Span span;
+};
+
+// ---- Patterns ----
+
+struct FieldPattern;  // (field name, pattern), defined after Pattern
+using FieldPatterns = std::vector<FieldPattern>;
+
+struct PatternKind {
+    struct Wildcard {};
+    struct Name {
+        std::string name;
+    };
+    struct Int {
+        int64_t value;
+    };
+    struct Bool {
+        bool value;
+    };
+    struct Text {
+        std::string value;
+    };
+    // None (no inner pattern), Some(p), Ok(p), Err(p), or any Name(p).
+    struct Constructor {
+        std::string name;
+        std::optional<Box<Pattern>> inner;
+    };
+    struct Record {
+        std::string name;
+        FieldPatterns fields;
+    };
+    struct Variant {
+        std::string enum_name;
+        std::string variant;
+        FieldPatterns fields;
+        std::optional<std::string> module;
+    };
+    std::variant<Wildcard, Name, Int, Bool, Text, Constructor, Record, Variant> v;
+};
+
+struct Pattern {
+    PatternKind kind;
+    Span span;
+};
+
+struct FieldPattern {
+    std::string name;
+    Pattern pattern;
+};
+
+// Structural equality: same variant, equal payloads, and equal spans for nested patterns.
+bool operator==(const Pattern& a, const Pattern& b);
+bool operator==(const PatternKind& a, const PatternKind& b);
+
+// ---- Expressions ----
+
+enum class UnaryOp : uint8_t { Neg, Not };
+enum class BinaryOp : uint8_t { Add, Sub, Mul, Div, Mod, Eq, NotEq, Lt, LtEq, Gt, GtEq, And, Or };
+
+struct Param {
+    std::string name;
+    TypeExpr ty;
+    Span span;
+};
+
+struct TextPart {
+    struct Lit {
+        std::string text;
+    };
+    struct Expr {
+        Box<ast::Expr> expr;
+    };
+    std::variant<Lit, Expr> v;
+};
+
+struct FieldInit;  // (field name, value), defined after Expr
+struct MapEntry;   // (key, value), defined after Expr
+using FieldInits = std::vector<FieldInit>;
+
+struct ExprKind {
+    struct Int {
+        int64_t value;
+    };
+    struct Float {
+        double value;
+    };
+    struct Bool {
+        bool value;
+    };
+    struct Text {
+        std::vector<TextPart> parts;
+    };
+    struct Unit {};
+    struct Ident {
+        std::string name;
+    };
+    struct Construct {
+        std::string name;
+        FieldInits fields;
+    };
+    struct VariantConstruct {
+        std::string enum_name;
+        std::string variant;
+        FieldInits fields;
+        std::optional<std::string> module;
+    };
+    struct List {
+        std::vector<ast::Expr> items;
+    };
+    struct Map {
+        std::vector<MapEntry> entries;
+    };
+    struct Set {
+        std::vector<ast::Expr> items;
+    };
+    struct Tuple {
+        std::vector<ast::Expr> items;
+    };
+    struct With {
+        Box<ast::Expr> base;
+        FieldInits fields;
+    };
+    struct Unary {
+        UnaryOp op;
+        Box<ast::Expr> operand;
+    };
+    struct Binary {
+        BinaryOp op;
+        Box<ast::Expr> lhs;
+        Box<ast::Expr> rhs;
+    };
+    struct Lambda {
+        std::vector<Param> params;
+        TypeExpr ret;
+        Box<ast::Expr> body;
+    };
+    struct BlockLambda {
+        std::vector<Param> params;
+        TypeExpr ret;
+        std::vector<Stmt> body;
+    };
+    struct Call {
+        Box<ast::Expr> callee;
+        std::vector<ast::Expr> args;
+    };
+    struct Index {
+        Box<ast::Expr> base;
+        Box<ast::Expr> index;
+    };
+    struct Field {
+        Box<ast::Expr> base;
+        std::string name;
+    };
+    struct Try {
+        Box<ast::Expr> operand;
+    };
+    std::variant<Int, Float, Bool, Text, Unit, Ident, Construct, VariantConstruct, List, Map, Set, Tuple,
+                 With, Unary, Binary, Lambda, BlockLambda, Call, Index, Field, Try>
+        v;
+};
+
+struct Expr {
+    ExprKind kind;
+    Span span;
+};
+
+struct FieldInit {
+    std::string name;
+    Expr value;
+};
+
+struct MapEntry {
+    Expr key;
+    Expr value;
+};
+
+// ---- Statements ----
+
+struct Block {
+    std::vector<Stmt> stmts;
+};
+
+// One `if` or `elif` branch: its condition and its block.
+struct IfBranch {
+    Expr cond;
+    ast::Block block;
+};
+
+struct FnBody {
+    struct Block {
+        ast::Block block;
+    };
+    struct Expr {
+        ast::Expr expr;
+    };
+    std::variant<Block, Expr> v;
+};
+
+struct FieldDef {
+    std::string name;
+    TypeExpr ty;
+    Span span;
+};
+
+struct VariantDef {
+    std::string name;
+    std::vector<FieldDef> fields;
+    Span span;
+};
+
+struct MatchArm {
+    Pattern pattern;
+    std::optional<ast::Expr> guard;
+    Block body;
+    Span span;
+};
+
+struct StmtKind {
+    struct Let {
+        std::string name;
+        std::optional<TypeExpr> ty;
+        ast::Expr value;
+    };
+    struct Mut {
+        std::string name;
+        std::optional<TypeExpr> ty;
+        ast::Expr value;
+    };
+    struct Assign {
+        ast::Expr target;
+        ast::Expr value;
+    };
+    struct FnDecl {
+        std::string name;
+        std::vector<std::string> type_params;
+        std::vector<Param> params;
+        TypeExpr ret;
+        FnBody body;
+        std::optional<std::string> doc;
+        bool is_pub = false;
+        bool is_async = false;
+    };
+    struct RecordDecl {
+        std::string name;
+        std::vector<std::string> type_params;
+        std::vector<FieldDef> fields;
+        std::optional<std::string> doc;
+        bool is_pub = false;
+    };
+    struct EnumDecl {
+        std::string name;
+        std::vector<std::string> type_params;
+        std::vector<VariantDef> variants;
+        std::optional<std::string> doc;
+        bool is_pub = false;
+    };
+    struct Import {
+        std::string module;
+    };
+    struct Test {
+        std::string name;
+        ast::Block body;
+    };
+    struct Assert {
+        ast::Expr cond;
+    };
+    struct Match {
+        ast::Expr subject;
+        std::vector<MatchArm> arms;
+    };
+    struct Return {
+        std::optional<ast::Expr> value;
+    };
+    struct Break {};
+    struct Continue {};
+    struct If {
+        std::vector<IfBranch> branches;
+        std::optional<ast::Block> else_block;
+    };
+    struct While {
+        ast::Expr cond;
+        ast::Block body;
+    };
+    struct For {
+        std::string var;
+        ast::Expr iter;
+        ast::Block body;
+    };
+    struct Expr {
+        ast::Expr expr;
+    };
+    std::variant<Let, Mut, Assign, FnDecl, RecordDecl, EnumDecl, Import, Test, Assert, Match, Return, Break,
+                 Continue, If, While, For, Expr>
+        v;
+};
+
+struct Stmt {
+    StmtKind kind;
+    Span span;
+};
+
+struct Program {
+    std::vector<Stmt> stmts;
+};
+
+// Helpers for reading a tagged union: `if (auto* call = as<ExprKind::Call>(expr)) ...`.
+template <class K>
+const K* as(const Expr& e) { return std::get_if<K>(&e.kind.v); }
+template <class K>
+const K* as(const Stmt& s) { return std::get_if<K>(&s.kind.v); }
+template <class K>
+const K* as(const Pattern& p) { return std::get_if<K>(&p.kind.v); }
+template <class K>
+const K* as(const TypeExpr& t) { return std::get_if<K>(&t.kind.v); }
+
+}  // namespace quellin::ast

@@ -1,0 +1,105 @@
+#pragma once
+// The vocabulary shared by the lexer and the parser: positions, tokens, keywords, text-literal parts.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace quellin {
+
+// Where a token or construct begins: 1-based line and column (columns count Unicode scalar values).
+struct Span {
+    uint32_t line = 1;
+    uint32_t col = 1;
+    friend bool operator==(const Span&, const Span&) = default;
+};
+
+// The reserved words, in table order. QN_KEYWORDS(X) expands X(Variant) once per keyword.
+#define QN_KEYWORDS(X) \
+    X(Let) X(Mut) X(Fn) X(Pub) X(Async) X(Return) X(If) X(Elif) X(Else) X(For) X(In) X(While) \
+    X(Break) X(Continue) X(Match) X(Case) X(And) X(Or) X(Not) X(Test) X(Assert) X(Intent)   \
+    X(Record) X(Enum) X(Trait) X(Module) X(Import) X(With)
+
+struct Keyword {
+#define QN_KEYWORD_ENUM(name) name,
+    enum Value : uint8_t { QN_KEYWORDS(QN_KEYWORD_ENUM) };
+#undef QN_KEYWORD_ENUM
+    static constexpr int count = 28;
+
+    // The keyword whose text equals `ident` exactly, if any.
+    static std::optional<Keyword::Value> from_ident(std::string_view ident);
+    // The keyword's source text, a slice of the one concatenated keyword text.
+    static std::string_view text(Keyword::Value kw);
+};
+
+// One piece of a text literal.
+struct StringPart {
+    // Literal characters with escapes already resolved.
+    struct Lit {
+        std::string text;
+        friend bool operator==(const Lit&, const Lit&) = default;
+    };
+    // Source text between '{' and its matching '}', and the position of its first character.
+    struct Interp {
+        std::string source;
+        Span span;
+        friend bool operator==(const Interp&, const Interp&) = default;
+    };
+    std::variant<Lit, Interp> v;
+    friend bool operator==(const StringPart&, const StringPart&) = default;
+};
+
+// Token kinds, in table order: X(Variant, "display form"). Payload kinds come first.
+#define QN_PUNCT_TOKENS(X)                                                                     \
+    X(Plus, "Plus '+'") X(Minus, "Minus '-'") X(Star, "Star '*'") X(Slash, "Slash '/'")        \
+    X(Percent, "Percent '%'") X(Assign, "Assign '='") X(Eq, "Eq '=='") X(NotEq, "NotEq '!='")  \
+    X(Lt, "Lt '<'") X(LtEq, "LtEq '<='") X(Gt, "Gt '>'") X(GtEq, "GtEq '>='")                  \
+    X(Arrow, "Arrow '->'") X(Colon, "Colon ':'") X(Comma, "Comma ','") X(Dot, "Dot '.'")       \
+    X(Question, "Question '?'") X(LParen, "LParen '('") X(RParen, "RParen ')'")                \
+    X(LBracket, "LBracket '['") X(RBracket, "RBracket ']'") X(LBrace, "LBrace '{'")            \
+    X(RBrace, "RBrace '}'") X(Newline, "Newline") X(Indent, "Indent") X(Dedent, "Dedent")      \
+    X(Eof, "Eof")
+
+// A token kind: a tag plus the payload that the tag uses (the other payload fields stay empty).
+struct TokenKind {
+#define QN_TOKEN_TAG(name, display) name,
+    enum Tag : uint8_t { Int, Float, Text, Bool, Ident, Keyword, DocComment, QN_PUNCT_TOKENS(QN_TOKEN_TAG) };
+#undef QN_TOKEN_TAG
+
+    Tag tag = Eof;
+    int64_t int_value = 0;                   // Int
+    double float_value = 0.0;                // Float
+    bool bool_value = false;                 // Bool
+    quellin::Keyword::Value keyword{};       // Keyword
+    std::string text;                        // Ident name, DocComment text
+    std::vector<StringPart> parts;           // Text
+
+    TokenKind() = default;
+    TokenKind(Tag t) : tag(t) {}  // NOLINT: payload-free kinds convert implicitly
+
+    static TokenKind make_int(int64_t v);
+    static TokenKind make_float(double v);
+    static TokenKind make_bool(bool v);
+    static TokenKind make_ident(std::string name);
+    static TokenKind make_keyword(quellin::Keyword::Value kw);
+    static TokenKind make_doc(std::string text);
+    static TokenKind make_text(std::vector<StringPart> parts);
+
+    bool is_keyword(quellin::Keyword::Value kw) const { return tag == Keyword && keyword == kw; }
+
+    // Same tag and, for payload kinds, the same payload.
+    friend bool operator==(const TokenKind& a, const TokenKind& b);
+
+    // The display form used in messages, e.g. "Colon ':'", "Ident(x)", "Newline".
+    std::string display() const;
+};
+
+struct Token {
+    TokenKind kind;
+    Span span;
+};
+
+}  // namespace quellin

@@ -1,0 +1,56 @@
+#pragma once
+// The type checker's entry points.
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "ast/ast.hpp"
+#include "lexer/expected.hpp"
+#include "typeck/error.hpp"
+#include "typeck/types.hpp"
+
+namespace quellin::typeck {
+
+// One checked call of a generic function with its inferred type arguments.
+struct CallInst {
+    std::string name;
+    std::vector<Type> type_args;
+    std::optional<std::string> module;
+    friend bool operator==(const CallInst&, const CallInst&) = default;
+};
+
+// An instantiation of a generic record or enum: the generic's name and its type arguments.
+struct Instance {
+    std::string generic;
+    std::vector<Type> args;
+    friend bool operator==(const Instance&, const Instance&) = default;
+};
+
+// A type error tagged with the name of the module where it was found.
+struct ModuleTypeError {
+    std::string module;
+    TypeError error;
+};
+
+// The program-wide tables of generic instantiations.
+struct CheckInfo {
+    // (module name, line, column) -> the generic call made there.
+    std::map<std::tuple<std::string, uint32_t, uint32_t>, CallInst> calls;
+    // instance key -> (generic name, type arguments).
+    std::map<std::string, Instance> instances;
+};
+
+using ModuleInput = std::pair<std::string, ast::Program>;
+
+// Checks the modules in the loader's order (dependencies first, the entry module last).
+Expected<CheckInfo, ModuleTypeError> check_modules_info(const std::vector<ModuleInput>& modules);
+Expected<void, ModuleTypeError> check_modules(const std::vector<ModuleInput>& modules);
+// Checks one program as the entry module "main".
+Expected<void, TypeError> check_program(const ast::Program& program);
+
+}  // namespace quellin::typeck

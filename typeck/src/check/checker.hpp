@@ -1,0 +1,218 @@
+#pragma once
+// The state of checking one module, and every checking operation. The operations are spread over
+// the files of this folder by concern: scopes and function bodies, type resolution, builtin methods,
+// value cycles, module checking, statements, expressions, calls, patterns and generics.
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "ast/ast.hpp"
+#include "lexer/expected.hpp"
+#include "typeck/check.hpp"
+#include "typeck/error.hpp"
+#include "typeck/types.hpp"
+
+namespace quellin::typeck {
+
+template <class T>
+using TResult = Expected<T, TypeError>;
+using Status = Expected<void, TypeError>;
+
+struct VarInfo {
+    Type ty;
+    bool is_mutable = false;
+};
+
+struct FnSig {
+    std::vector<std::string> type_params;
+    std::vector<Type> params;
+    Type ret;
+};
+
+// (field name, type) in declaration order.
+using Fields = std::vector<std::pair<std::string, Type>>;
+// (variant name, payload fields) in declaration order.
+using Variants = std::vector<std::pair<std::string, Fields>>;
+
+struct GenericRecord {
+    std::vector<std::string> type_params;
+    Fields fields;
+};
+
+struct GenericEnum {
+    std::vector<std::string> type_params;
+    Variants variants;
+};
+
+// The public interface of one checked module; names are the module's own, unqualified.
+struct ModuleApi {
+    std::vector<std::string> private_fns;
+    std::vector<std::string> private_types;
+    std::unordered_map<std::string, FnSig> fns;
+    std::unordered_map<std::string, Fields> records;
+    std::unordered_map<std::string, Variants> enums;
+    std::unordered_map<std::string, GenericRecord> generic_records;
+    std::unordered_map<std::string, GenericEnum> generic_enums;
+    std::unordered_map<std::string, Instance> instances;
+};
+
+using Scope = std::unordered_map<std::string, VarInfo>;
+using Apis = std::unordered_map<std::string, ModuleApi>;
+// Type parameter name -> the type inferred for it in one call or construction.
+using Bindings = std::unordered_map<std::string, Type>;
+
+// Names that no record or enum may take.
+bool is_builtin_name(std::string_view name);
+// Names that no function, variable or enum variant may take.
+bool is_reserved_builtin_name(std::string_view name);
+
+// ---- Builtin methods ----
+
+struct MethodSig {
+    std::vector<Type> params;
+    std::optional<Type> result;  // absent: the method mutates its receiver
+    bool mutating() const { return !result.has_value(); }
+};
+
+std::optional<MethodSig> method_sig(const Type& receiver, std::string_view method);
+std::string_view methods_of(const Type& receiver);
+// The variable at the root of an access chain: xs for xs[0].items; nothing for calls and literals.
+std::optional<std::string> root_ident(const ast::Expr& expr);
+
+// True when every path through `stmts` ends in a return.
+bool block_definitely_returns(const std::vector<ast::Stmt>& stmts);
+
+// The record or enum names that a type contains by value (tuples looked through).
+std::vector<std::string> direct_value_deps(const Type& type);
+
+// Rewrites a module's own type into the form its importers see, or describes the offending type.
+Expected<Type, std::string> rewrite_exported_type(const Type& type, const std::string& module,
+                                                  const std::unordered_set<std::string>& pub_types,
+                                                  const std::unordered_map<std::string, Instance>& instances);
+
+class Checker {
+public:
+    explicit Checker(std::string module_name);
+
+    // ---- State ----
+    std::vector<Scope> scopes;
+    std::vector<Scope> outer_scopes;
+    std::vector<std::string> type_params;
+    std::string module;
+    std::vector<size_t> lambda_bases;
+    std::optional<Type> ret;
+    std::unordered_map<std::string, FnSig> fns;
+    std::unordered_map<std::string, Fields> records;
+    std::unordered_map<std::string, Variants> enums;
+    std::unordered_map<std::string, GenericRecord> generic_records;
+    std::unordered_map<std::string, GenericEnum> generic_enums;
+    std::unordered_map<std::string, Instance> instances;
+    std::map<std::pair<uint32_t, uint32_t>, CallInst> generic_calls;
+    std::unordered_set<std::string> tests;
+    std::unordered_map<std::string, ModuleApi> modules;
+    uint32_t loop_depth = 0;
+    bool in_test = false;
+
+    // ---- Scopes and function bodies (scopes.cpp) ----
+    Status declare(const std::string& name, Type ty, bool is_mutable, Span pos);
+    const VarInfo* lookup(const std::string& name) const;
+    TResult<Type> conform(const std::optional<Type>& expected, Type found, Span pos) const;
+    bool captured_in_lambda(const std::string& name) const;
+    Status check_fn(const ast::StmtKind::FnDecl& decl, Span pos);
+    // True when some scope of `outer_scopes` has the name.
+    bool in_outer_scopes(const std::string& name) const;
+
+    // ---- Type resolution (resolve.cpp) ----
+    TResult<Type> resolve_type(const ast::TypeExpr& te);
+    void ensure_type(const std::string& name);
+    void install_type_closure(const Type& ty, const Apis& apis);
+    // "Shape.Circle(...), Shape.Empty" for messages; `written` is the enum name as the user wrote it.
+    std::string variant_list(const std::string& written, const std::string& key) const;
+
+    // ---- Value cycles (cycles.cpp) ----
+    // Checks every record and enum name of the module; memoises names proven cycle-free.
+    Status check_value_cycles(const ast::Program& program);
+    Status check_value_cycle(const std::string& name, std::vector<std::string>& path, const ast::Program& program);
+
+    // ---- Module checking (modules.cpp) ----
+    Status install_imports(const ast::Program& program, const Apis& apis);
+    Status collect_types(const ast::Program& program);
+    Status collect_fns(const ast::Program& program);
+    TypeError module_member_err(const std::string& m, const std::string& member, Span pos) const;
+    Expected<ModuleApi, TypeError> compute_interface(const ast::Program& program) const;
+
+    // ---- Statements (stmts.cpp) ----
+    Status check_stmt(const ast::Stmt& stmt);
+    Status check_block(const ast::Block& block);
+    Status check_stmts(const ast::Block& block);
+    Status check_condition(const ast::Expr& cond);
+    // True at top level: no function is being checked and fewer than two scopes are open.
+    bool at_top_level() const { return !ret.has_value() && scopes.size() < 2; }
+
+    // ---- Expressions (exprs.cpp) ----
+    TResult<Type> check_expr(const ast::Expr& expr, const std::optional<Type>& expected);
+    TResult<Type> check_binary(ast::BinaryOp op, const ast::Expr& lhs, const ast::Expr& rhs, Span pos);
+
+    // ---- Calls and constructions (calls.cpp) ----
+    TResult<Type> check_call(const ast::Expr& callee, const std::vector<ast::Expr>& args,
+                             const std::optional<Type>& expected, Span pos);
+    TResult<Type> check_method_call(const ast::Expr& receiver, const std::string& method,
+                                    const std::vector<ast::Expr>& args, Span pos);
+    TResult<Type> check_fn_value_call(const std::string& label, const std::vector<Type>& params, const Type& result,
+                                      const std::vector<ast::Expr>& args, Span pos);
+    TResult<Type> check_record_construction(const std::string& written, const std::string& key,
+                                            const ast::FieldInits& fields, Span pos);
+    TResult<Type> check_variant_construction(const std::string& written, const std::string& key,
+                                             const std::string& variant, const ast::FieldInits& fields, Span pos);
+    TResult<Type> check_unit_variant_ref(const std::string& written, const std::string& key,
+                                         const std::string& variant, const std::optional<Type>& expected, Span pos);
+
+    // ---- Patterns and exhaustiveness (patterns.cpp) ----
+    Status check_pattern(const ast::Pattern& pattern, const Type& subject);
+    Status check_record_pattern(const std::string& qualified, const ast::FieldPatterns& fields, const Type& subject,
+                                Span pos);
+    bool match_exhaustive(const Type& subject, const std::vector<ast::MatchArm>& arms) const;
+    std::string missing_cases_hint(const Type& subject, const std::vector<ast::MatchArm>& arms) const;
+
+    // ---- Generics (generics.cpp) ----
+    bool unify_m(const Type& declared, const Type& actual, Bindings& bindings) const;
+    Type subst_ty(const Type& ty, const Bindings& bindings);
+    Type clone_subst_view(const Type& ty, const Bindings& bindings) const;
+    bool mentions_generic_m(const Type& ty, const std::string& param) const;
+    bool mentions_any_generic_m(const Type& ty) const;
+    std::string register_instance(const std::string& generic, std::vector<Type> args);
+    TResult<Type> check_generic_call(Span pos, const std::optional<std::string>& module, const std::string& fn,
+                                     const FnSig& sig, const std::vector<ast::Expr>& args);
+    TResult<Type> check_generic_record_construction(Span pos, const std::string& written, const std::string& key,
+                                                    const ast::FieldInits& fields);
+    TResult<Type> check_generic_variant_construction(Span pos, const std::string& written, const std::string& key,
+                                                     const std::string& variant, const ast::FieldInits& fields,
+                                                     const std::optional<Type>& expected);
+    TResult<Type> check_generic_unit_variant_ref(Span pos, const std::string& written, const std::string& key,
+                                                 const std::string& variant, const std::optional<Type>& expected);
+
+private:
+    // Names already proven free of value cycles (see check_value_cycles).
+    std::unordered_set<std::string> acyclic_;
+};
+
+bool pattern_irrefutable(const ast::Pattern& pattern);
+
+// "Point(x: ..., y: ...)": a record or variant written with its fields in declaration order.
+std::string canonical_form(const std::string& head, const Fields& fields);
+
+// Reports a broken internal invariant (never a user diagnostic) and stops the process.
+[[noreturn]] void internal_fault(std::string_view what);
+
+// Joins strings with ", ".
+std::string join(const std::vector<std::string>& items, std::string_view sep = ", ");
+
+}  // namespace quellin::typeck

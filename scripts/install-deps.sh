@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
-# Installs the Debian packages needed to build and test quellin-lsp (run as root; a no-op when present).
+# Installs what building and testing quellin-lsp needs (run as root; a no-op when all is present):
+# the Debian packages, Node.js for the editor-client test, and that test's pinned npm packages.
 set -euo pipefail
+cd "$(dirname "$0")/.."
 pkgs=(cmake g++ clang make nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev)
+command -v node >/dev/null 2>&1 || pkgs+=(nodejs)
+command -v npm >/dev/null 2>&1 || pkgs+=(npm)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -10,5 +14,9 @@ if [ "${#missing[@]}" -gt 0 ]; then
   echo "== installing: ${missing[*]} =="
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+if [ ! -d lsp/tests/client/node_modules ]; then
+  echo "== installing the client test's npm packages (pinned by package-lock.json) =="
+  (cd lsp/tests/client && npm ci --no-audit --no-fund --loglevel=error)
 fi

@@ -1,0 +1,510 @@
+#include "lexer/lexer.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <system_error>
+#include <utility>
+
+#include "utf8.hpp"
+
+namespace quellin {
+
+namespace {
+
+// What a look past the end of the input sees; no decoded character has this value.
+constexpr char32_t kEnd = 0x110000;
+
+bool is_digit(char32_t c) { return c >= '0' && c <= '9'; }
+
+bool is_hex_digit(char32_t c) {
+    return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+bool is_ascii_letter(char32_t c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+bool is_word_char(char32_t c) { return is_ascii_letter(c) || is_digit(c) || c == '_'; }
+
+bool is_not_line_feed(char32_t c) { return c != '\n'; }
+
+// Characters a text literal copies as they are; the others end the literal or start something.
+bool is_plain_text_char(char32_t c) { return c != '"' && c != '\\' && c != '{' && c != '}' && c != '\n'; }
+
+// Unicode White_Space: an interpolation holding only these has no expression in it.
+bool is_whitespace(char32_t c) {
+    return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
+           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
+           c == 0x205F || c == 0x3000;
+}
+
+LexError error_at(LexErrorKind kind, Span span) {
+    LexError error{};
+    error.kind = kind;
+    error.span = span;
+    return error;
+}
+
+Unexpected<LexError> fail(LexErrorKind kind, Span span) { return unexpected(error_at(kind, span)); }
+
+Unexpected<LexError> fail_with_char(LexErrorKind kind, Span span, char32_t c) {
+    LexError error = error_at(kind, span);
+    error.c = c;
+    return unexpected(std::move(error));
+}
+
+Unexpected<LexError> bad_indent_width(Span span, uint32_t spaces) {
+    LexError error = error_at(LexErrorKind::BadIndentWidth, span);
+    error.n = spaces;
+    return unexpected(std::move(error));
+}
+
+Unexpected<LexError> indent_too_deep(Span span, uint32_t allowed, uint32_t level) {
+    LexError error = error_at(LexErrorKind::IndentTooDeep, span);
+    error.allowed = allowed;
+    error.level = level;
+    return unexpected(std::move(error));
+}
+
+Unexpected<LexError> invalid_number(Span span, std::string raw) {
+    LexError error = error_at(LexErrorKind::InvalidNumber, span);
+    error.raw = std::move(raw);
+    return unexpected(std::move(error));
+}
+
+// One run over one source text. Reads the decoded characters by index, looking at most two
+// characters ahead and never stepping back.
+class Lexer {
+public:
+    explicit Lexer(std::string_view source) : chars(decode_without_carriage_returns(source)) {
+        indent_stack.push_back(0);
+        // Typical code averages well over four characters per token, so this rarely regrows.
+        tokens.reserve(chars.size() / 4 + 8);
+    }
+
+    Expected<std::vector<Token>, LexError> run() && {
+        while (true) {
+            if (at_line_start && bracket_depth == 0) {
+                QN_TRY_ASSIGN(const bool ended, layout());
+                if (ended) break;
+            }
+            while (peek() == ' ') bump();
+            if (at_end()) break;
+            QN_TRY(lex_token());
+        }
+        finish();
+        return std::move(tokens);
+    }
+
+private:
+    std::vector<char32_t> chars;
+    std::vector<uint32_t> indent_stack;
+    std::vector<Token> tokens;
+    size_t pos = 0;
+    uint32_t line = 1;
+    uint32_t col = 1;
+    size_t bracket_depth = 0;
+    bool at_line_start = true;
+
+    bool at_end() const { return pos >= chars.size(); }
+
+    char32_t peek(size_t ahead = 0) const {
+        const size_t at = pos + ahead;
+        return at < chars.size() ? chars[at] : kEnd;
+    }
+
+    Span here() const { return Span{line, col}; }
+
+    void bump() {
+        if (at_end()) return;
+        if (chars[pos] == '\n') {
+            ++line;
+            col = 1;
+        } else {
+            ++col;
+        }
+        ++pos;
+    }
+
+    // Tokens are built in place: a TokenKind is large, and moving it twice per token shows.
+    void push(TokenKind kind, Span span) {
+        Token& token = tokens.emplace_back();
+        token.kind = std::move(kind);
+        token.span = span;
+    }
+
+    void push(TokenKind::Tag tag, Span span) {
+        Token& token = tokens.emplace_back();
+        token.kind.tag = tag;
+        token.span = span;
+    }
+
+    // Steps over `count` characters known to hold no line feed.
+    void advance(size_t count) {
+        pos += count;
+        col += static_cast<uint32_t>(count);
+    }
+
+    size_t run_length(bool (*belongs)(char32_t)) const {
+        size_t end = pos;
+        while (end < chars.size() && belongs(chars[end])) ++end;
+        return end - pos;
+    }
+
+    // Characters [begin, end) as UTF-8.
+    std::string text_of(size_t begin, size_t end) const {
+        std::string text;
+        append_utf8(text, chars.data() + begin, chars.data() + end);
+        return text;
+    }
+
+    void skip_to_line_end() { advance(run_length(is_not_line_feed)); }
+
+    // Indentation of a line that starts at `pos`: skips blank and comment lines, then opens or
+    // closes blocks. Returns true when the input ends before the next line with content.
+    Expected<bool, LexError> layout() {
+        while (true) {
+            uint32_t spaces = 0;
+            while (peek() == ' ') {
+                bump();
+                ++spaces;
+            }
+            if (at_end()) return true;
+            const char32_t c = peek();
+            if (c == '\t') return fail(LexErrorKind::TabInIndentation, here());
+            if (c == '\n') {
+                bump();
+                continue;
+            }
+            // A comment line may sit at any indentation; a `///` line is code for layout.
+            if (c == '/' && peek(1) == '/' && peek(2) != '/') {
+                skip_to_line_end();
+                bump();
+                continue;
+            }
+
+            const Span first = here();
+            if (spaces % 4 != 0) return bad_indent_width(first, spaces);
+            const uint32_t level = spaces / 4;
+            const uint32_t top = indent_stack.back();
+            if (level == top + 1) {
+                indent_stack.push_back(level);
+                push(TokenKind::Indent, first);
+            } else if (level > top + 1) {
+                return indent_too_deep(first, top + 1, level);
+            } else {
+                // Levels are pushed one at a time, so popping always stops exactly on `level`.
+                while (level < indent_stack.back()) {
+                    indent_stack.pop_back();
+                    push(TokenKind::Dedent, first);
+                }
+            }
+            at_line_start = false;
+            return false;
+        }
+    }
+
+    void single(TokenKind::Tag tag, Span start) {
+        bump();
+        push(tag, start);
+    }
+
+    // The current character alone is `one`; followed by `second`, the pair is `two`.
+    void one_or_two(char32_t second, TokenKind::Tag two, TokenKind::Tag one, Span start) {
+        bump();
+        if (peek() == second) {
+            bump();
+            push(two, start);
+        } else {
+            push(one, start);
+        }
+    }
+
+    Expected<void, LexError> lex_token() {
+        const Span start = here();
+        const char32_t c = peek();
+        switch (c) {
+            case '\n':
+                bump();
+                // Inside brackets a line break is plain whitespace, and so is the next indentation.
+                if (bracket_depth == 0) {
+                    push(TokenKind::Newline, start);
+                    at_line_start = true;
+                }
+                return {};
+            case '/':
+                if (peek(1) != '/') {
+                    single(TokenKind::Slash, start);
+                } else if (peek(2) == '/') {
+                    lex_doc_comment(start);
+                } else {
+                    // The line feed stays, so the commented line still ends with a Newline.
+                    skip_to_line_end();
+                }
+                return {};
+            case '"': return lex_text(start);
+            case '\t': return fail(LexErrorKind::TabCharacter, start);
+            case '!':
+                if (peek(1) != '=') return fail(LexErrorKind::BangOperator, start);
+                bump();
+                single(TokenKind::NotEq, start);
+                return {};
+            case '-': one_or_two('>', TokenKind::Arrow, TokenKind::Minus, start); return {};
+            case '=': one_or_two('=', TokenKind::Eq, TokenKind::Assign, start); return {};
+            case '<': one_or_two('=', TokenKind::LtEq, TokenKind::Lt, start); return {};
+            case '>': one_or_two('=', TokenKind::GtEq, TokenKind::Gt, start); return {};
+            case '+': single(TokenKind::Plus, start); return {};
+            case '*': single(TokenKind::Star, start); return {};
+            case '%': single(TokenKind::Percent, start); return {};
+            case ':': single(TokenKind::Colon, start); return {};
+            case ',': single(TokenKind::Comma, start); return {};
+            case '.': single(TokenKind::Dot, start); return {};
+            case '?': single(TokenKind::Question, start); return {};
+            case '(': open_bracket(TokenKind::LParen, start); return {};
+            case '[': open_bracket(TokenKind::LBracket, start); return {};
+            case '{': open_bracket(TokenKind::LBrace, start); return {};
+            case ')': close_bracket(TokenKind::RParen, start); return {};
+            case ']': close_bracket(TokenKind::RBracket, start); return {};
+            case '}': close_bracket(TokenKind::RBrace, start); return {};
+            default: break;
+        }
+        if (is_ascii_letter(c) || c == '_') {
+            lex_word(start);
+            return {};
+        }
+        if (is_digit(c)) return lex_number(start);
+        return fail_with_char(LexErrorKind::UnexpectedChar, start, c);
+    }
+
+    void open_bracket(TokenKind::Tag tag, Span start) {
+        ++bracket_depth;
+        single(tag, start);
+    }
+
+    // Extra or mismatched closers are left for the parser to report.
+    void close_bracket(TokenKind::Tag tag, Span start) {
+        if (bracket_depth > 0) --bracket_depth;
+        single(tag, start);
+    }
+
+    void lex_doc_comment(Span start) {
+        advance(3);
+        if (peek() == ' ') advance(1);
+        const size_t begin = pos;
+        advance(run_length(is_not_line_feed));
+        push(TokenKind::make_doc(text_of(begin, pos)), start);
+    }
+
+    void lex_word(Span start) {
+        const size_t begin = pos;
+        advance(run_length(is_word_char));
+        std::string word = text_of(begin, pos);
+        const std::string_view view = word;
+        if (view == "true" || view == "false") {
+            push(TokenKind::make_bool(view == "true"), start);
+        } else if (const auto keyword = Keyword::from_ident(view)) {
+            push(TokenKind::make_keyword(*keyword), start);
+        } else {
+            push(TokenKind::make_ident(std::move(word)), start);
+        }
+    }
+
+    // Digits go to both buffers; underscores, which only separate digits, only to `raw`.
+    void lex_digits(std::string& digits, std::string& raw) {
+        while (true) {
+            const char32_t c = peek();
+            if (is_digit(c)) {
+                digits.push_back(static_cast<char>(c));
+            } else if (c != '_') {
+                return;
+            }
+            raw.push_back(static_cast<char>(c));
+            bump();
+        }
+    }
+
+    // Letters glued to a number make the whole run one bad literal (this is what rejects `1e5`).
+    void take_word_rest(std::string& raw) {
+        while (is_word_char(peek())) {
+            raw.push_back(static_cast<char>(peek()));
+            bump();
+        }
+    }
+
+    Expected<void, LexError> lex_number(Span start) {
+        std::string digits;
+        std::string raw;
+        if (peek() == '0' && (peek(1) == 'x' || peek(1) == 'X')) {
+            raw.push_back('0');
+            raw.push_back(static_cast<char>(peek(1)));
+            bump();
+            bump();
+            while (is_hex_digit(peek()) || peek() == '_') {
+                if (peek() != '_') digits.push_back(static_cast<char>(peek()));
+                raw.push_back(static_cast<char>(peek()));
+                bump();
+            }
+            if (digits.empty() || is_word_char(peek())) {
+                take_word_rest(raw);
+                return invalid_number(start, std::move(raw));
+            }
+            int64_t value = 0;
+            const auto parsed = std::from_chars(digits.data(), digits.data() + digits.size(), value, 16);
+            if (parsed.ec != std::errc{}) return invalid_number(start, std::move(raw));
+            push(TokenKind::make_int(value), start);
+            return {};
+        }
+
+        lex_digits(digits, raw);
+        const size_t whole_digits = digits.size();
+        // A dot makes a float only before a digit, so `1.abs` stays a method call on 1.
+        const bool is_float = peek() == '.' && is_digit(peek(1));
+        if (is_float) {
+            digits.push_back('.');
+            raw.push_back('.');
+            bump();
+            lex_digits(digits, raw);
+        }
+        if (is_word_char(peek())) {
+            take_word_rest(raw);
+            return invalid_number(start, std::move(raw));
+        }
+
+        if (is_float) {
+            double value = 0.0;
+            const auto parsed =
+                std::from_chars(digits.data(), digits.data() + digits.size(), value, std::chars_format::fixed);
+            if (parsed.ec == std::errc::result_out_of_range) {
+                // Rounding to nearest takes a literal beyond the range to infinity and one below
+                // the smallest subnormal to zero.
+                const bool has_whole_part = digits.find_first_not_of('0') < whole_digits;
+                value = has_whole_part ? std::numeric_limits<double>::infinity() : 0.0;
+            }
+            push(TokenKind::make_float(value), start);
+            return {};
+        }
+        int64_t value = 0;
+        const auto parsed = std::from_chars(digits.data(), digits.data() + digits.size(), value, 10);
+        if (parsed.ec != std::errc{}) return invalid_number(start, std::move(raw));
+        push(TokenKind::make_int(value), start);
+        return {};
+    }
+
+    Expected<void, LexError> lex_text(Span start) {
+        bump();
+        std::vector<StringPart> parts;
+        std::string buffer;
+        while (true) {
+            const char32_t c = peek();
+            if (c == kEnd || c == '\n') return fail(LexErrorKind::UnterminatedString, start);
+            if (c == '"') {
+                bump();
+                // An empty literal still has one (empty) part; a literal ending in an
+                // interpolation has no empty part after it.
+                if (!buffer.empty() || parts.empty()) {
+                    parts.push_back(StringPart{StringPart::Lit{std::move(buffer)}});
+                }
+                push(TokenKind::make_text(std::move(parts)), start);
+                return {};
+            }
+            if (c == '\\') {
+                bump();
+                const char32_t escaped = peek();
+                if (escaped == kEnd) return fail(LexErrorKind::UnterminatedString, start);
+                // Past the pair: the column after it, or column 1 of the next line after a
+                // backslash that ends the line.
+                bump();
+                switch (escaped) {
+                    case '"': buffer.push_back('"'); break;
+                    case '\\': buffer.push_back('\\'); break;
+                    case 'n': buffer.push_back('\n'); break;
+                    case 'r': buffer.push_back('\r'); break;
+                    case 't': buffer.push_back('\t'); break;
+                    case '{': buffer.push_back('{'); break;
+                    case '}': buffer.push_back('}'); break;
+                    default: return fail_with_char(LexErrorKind::InvalidEscape, here(), escaped);
+                }
+                continue;
+            }
+            if (c == '{') {
+                QN_TRY(lex_interpolation(parts, buffer));
+                continue;
+            }
+            if (c == '}') return fail(LexErrorKind::UnmatchedCloseBrace, here());
+            const size_t begin = pos;
+            advance(run_length(is_plain_text_char));
+            append_utf8(buffer, chars.data() + begin, chars.data() + pos);
+        }
+    }
+
+    // Collects the source text between `{` and its matching `}`; the parser lexes it on its own.
+    // The text is copied verbatim, so it is one slice of the input, taken once its end is known.
+    Expected<void, LexError> lex_interpolation(std::vector<StringPart>& parts, std::string& buffer) {
+        const Span brace = here();
+        bump();
+        const Span inner = here();
+        const size_t begin = pos;
+        size_t depth = 0;
+        while (true) {
+            const char32_t c = peek();
+            if (c == kEnd || c == '\n') return fail(LexErrorKind::UnterminatedInterpolation, brace);
+            if (c == '}' && depth == 0) break;
+            if (c == '"') {
+                QN_TRY(skip_nested_literal(brace));
+                continue;
+            }
+            if (c == '{') ++depth;
+            if (c == '}') --depth;
+            bump();
+        }
+        const size_t end = pos;
+        bump();
+
+        if (std::all_of(chars.data() + begin, chars.data() + end, is_whitespace)) {
+            return fail(LexErrorKind::EmptyInterpolation, brace);
+        }
+        if (!buffer.empty()) {
+            parts.push_back(StringPart{StringPart::Lit{std::move(buffer)}});
+            buffer.clear();
+        }
+        parts.push_back(StringPart{StringPart::Interp{text_of(begin, end), inner}});
+        return {};
+    }
+
+    // Steps over a text literal inside an interpolation, escape pairs included, so braces and
+    // quotes within it do not end the interpolation.
+    Expected<void, LexError> skip_nested_literal(Span brace) {
+        bump();
+        while (true) {
+            const char32_t c = peek();
+            if (c == kEnd || c == '\n') return fail(LexErrorKind::UnterminatedInterpolation, brace);
+            bump();
+            if (c == '"') return {};
+            if (c == '\\') {
+                const char32_t escaped = peek();
+                if (escaped == kEnd || escaped == '\n') {
+                    return fail(LexErrorKind::UnterminatedInterpolation, brace);
+                }
+                bump();
+            }
+        }
+    }
+
+    // Closes the last line and every open block at the position just past the last character.
+    void finish() {
+        const Span end = here();
+        if (!tokens.empty() && tokens.back().kind.tag != TokenKind::Newline) push(TokenKind::Newline, end);
+        while (indent_stack.size() > 1) {
+            indent_stack.pop_back();
+            push(TokenKind::Dedent, end);
+        }
+        push(TokenKind::Eof, end);
+    }
+};
+
+}  // namespace
+
+Expected<std::vector<Token>, LexError> tokenize(std::string_view source) { return Lexer(source).run(); }
+
+}  // namespace quellin

@@ -1,0 +1,274 @@
+#include "lexer/token.hpp"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <string>
+#include <system_error>
+
+namespace quellin {
+
+namespace {
+
+// Every keyword's text, back to back in table order, and the length of each.
+constexpr std::string_view kKeywordText =
+    "letmutfnpubasyncreturnifelifelseforinwhilebreakcontinuematchcaseandornottestassertintentrecordenumtraitmoduleimportwith";
+constexpr size_t kKeywordCount = Keyword::count;
+constexpr std::array<uint8_t, kKeywordCount> kKeywordLengths = {
+    3, 3, 2, 3, 5, 6, 2, 4, 4, 3, 2, 5, 5, 8, 5, 4, 3, 2, 3, 4, 6, 6, 6, 4, 5, 6, 6, 4};
+
+constexpr std::array<uint16_t, kKeywordCount> kKeywordOffsets = [] {
+    std::array<uint16_t, kKeywordCount> offsets{};
+    uint16_t at = 0;
+    for (size_t i = 0; i < kKeywordCount; ++i) {
+        offsets[i] = at;
+        at = static_cast<uint16_t>(at + kKeywordLengths[i]);
+    }
+    return offsets;
+}();
+
+static_assert(kKeywordOffsets[kKeywordCount - 1] + kKeywordLengths[kKeywordCount - 1] == kKeywordText.size());
+
+constexpr size_t kMaxKeywordLength = 8;
+constexpr size_t kMaxKeywordsPerLength = 8;
+
+static_assert(*std::max_element(kKeywordLengths.begin(), kKeywordLengths.end()) <= kMaxKeywordLength);
+
+// Up to eight characters packed into one word, so a lookup compares integers, not strings.
+constexpr uint64_t pack(std::string_view word) {
+    uint64_t packed = 0;
+    for (const char ch : word) packed = (packed << 8) | static_cast<unsigned char>(ch);
+    return packed;
+}
+
+// Keywords grouped by length, so an identifier is compared only with keywords as long as it is
+// (which also keeps packed words of different lengths apart).
+struct KeywordsByLength {
+    std::array<std::array<uint64_t, kMaxKeywordsPerLength>, kMaxKeywordLength + 1> packed{};
+    std::array<std::array<uint8_t, kMaxKeywordsPerLength>, kMaxKeywordLength + 1> ids{};
+    std::array<uint8_t, kMaxKeywordLength + 1> counts{};
+};
+
+constexpr KeywordsByLength kKeywordsByLength = [] {
+    KeywordsByLength table{};
+    for (size_t i = 0; i < kKeywordCount; ++i) {
+        const size_t length = kKeywordLengths[i];
+        const uint8_t slot = table.counts[length]++;
+        table.packed[length][slot] = pack(kKeywordText.substr(kKeywordOffsets[i], length));
+        table.ids[length][slot] = static_cast<uint8_t>(i);
+    }
+    return table;
+}();
+
+constexpr std::array<std::string_view, TokenKind::Eof + 1> kPunctDisplay = [] {
+    std::array<std::string_view, TokenKind::Eof + 1> display{};
+#define QN_PUNCT_DISPLAY(name, text) display[TokenKind::name] = text;
+    QN_PUNCT_TOKENS(QN_PUNCT_DISPLAY)
+#undef QN_PUNCT_DISPLAY
+    return display;
+}();
+
+void append_hex(std::string& out, unsigned value) {
+    char buf[8];
+    out.append(buf, std::to_chars(buf, buf + sizeof buf, value, 16).ptr);
+}
+
+// Appends `text` double-quoted, escaping what would otherwise be ambiguous or invisible.
+void append_quoted(std::string& out, std::string_view text) {
+    out.push_back('"');
+    for (const char ch : text) {
+        const auto byte = static_cast<unsigned char>(ch);
+        switch (ch) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\t': out += "\\t"; break;
+            case '\r': out += "\\r"; break;
+            default:
+                if (byte < 0x20 || byte == 0x7F) {
+                    out += "\\u{";
+                    append_hex(out, byte);
+                    out.push_back('}');
+                } else {
+                    out.push_back(ch);
+                }
+        }
+    }
+    out.push_back('"');
+}
+
+// The shortest digits that read back as `value`, written out in plain positional notation.
+void append_float(std::string& out, double value) {
+    if (std::isnan(value)) {
+        out += "NaN";
+        return;
+    }
+    if (std::isinf(value)) {
+        out += value < 0 ? "-inf" : "inf";
+        return;
+    }
+    // Shortest scientific form, e.g. "-1.2345e-07": sign, digits around one point, exponent.
+    char buf[64];
+    const char* end = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific).ptr;
+    const std::string_view sci(buf, static_cast<size_t>(end - buf));
+    const size_t e_at = sci.find('e');
+    std::string_view mantissa = sci.substr(0, e_at);
+    if (!mantissa.empty() && mantissa.front() == '-') {
+        out.push_back('-');
+        mantissa.remove_prefix(1);
+    }
+    std::string digits;
+    digits.reserve(mantissa.size());
+    for (const char ch : mantissa) {
+        if (ch != '.') digits.push_back(ch);
+    }
+    // The exponent always carries its sign: "e+02", "e-07".
+    const std::string_view exp_text = sci.substr(e_at + 1);
+    long exponent = 0;
+    for (const char ch : exp_text.substr(1)) exponent = exponent * 10 + (ch - '0');
+    if (exp_text.front() == '-') exponent = -exponent;
+
+    // The decimal point sits `point` digits into `digits` (it may fall before or after them).
+    const long point = exponent + 1;
+    const long count = static_cast<long>(digits.size());
+    if (point <= 0) {
+        out += "0.";
+        out.append(static_cast<size_t>(-point), '0');
+        out += digits;
+    } else if (point >= count) {
+        out += digits;
+        out.append(static_cast<size_t>(point - count), '0');
+    } else {
+        out.append(digits, 0, static_cast<size_t>(point));
+        out.push_back('.');
+        out.append(digits, static_cast<size_t>(point));
+    }
+}
+
+}  // namespace
+
+std::optional<Keyword::Value> Keyword::from_ident(std::string_view ident) {
+    const size_t length = ident.size();
+    if (length > kMaxKeywordLength) return std::nullopt;
+    const uint64_t packed = pack(ident);
+    for (uint8_t k = 0; k < kKeywordsByLength.counts[length]; ++k) {
+        if (kKeywordsByLength.packed[length][k] == packed) {
+            return static_cast<Keyword::Value>(kKeywordsByLength.ids[length][k]);
+        }
+    }
+    return std::nullopt;
+}
+
+std::string_view Keyword::text(Keyword::Value kw) {
+    return kKeywordText.substr(kKeywordOffsets[kw], kKeywordLengths[kw]);
+}
+
+TokenKind TokenKind::make_int(int64_t v) {
+    TokenKind kind(Int);
+    kind.int_value = v;
+    return kind;
+}
+
+TokenKind TokenKind::make_float(double v) {
+    TokenKind kind(Float);
+    kind.float_value = v;
+    return kind;
+}
+
+TokenKind TokenKind::make_bool(bool v) {
+    TokenKind kind(Bool);
+    kind.bool_value = v;
+    return kind;
+}
+
+TokenKind TokenKind::make_ident(std::string name) {
+    TokenKind kind(Ident);
+    kind.text = std::move(name);
+    return kind;
+}
+
+TokenKind TokenKind::make_keyword(quellin::Keyword::Value kw) {
+    TokenKind kind(Keyword);
+    kind.keyword = kw;
+    return kind;
+}
+
+TokenKind TokenKind::make_doc(std::string text) {
+    TokenKind kind(DocComment);
+    kind.text = std::move(text);
+    return kind;
+}
+
+TokenKind TokenKind::make_text(std::vector<StringPart> parts) {
+    TokenKind kind(Text);
+    kind.parts = std::move(parts);
+    return kind;
+}
+
+bool operator==(const TokenKind& a, const TokenKind& b) {
+    if (a.tag != b.tag) return false;
+    switch (a.tag) {
+        case TokenKind::Int: return a.int_value == b.int_value;
+        case TokenKind::Float: return a.float_value == b.float_value;
+        case TokenKind::Text: return a.parts == b.parts;
+        case TokenKind::Bool: return a.bool_value == b.bool_value;
+        case TokenKind::Ident:
+        case TokenKind::DocComment: return a.text == b.text;
+        case TokenKind::Keyword: return a.keyword == b.keyword;
+        default: return true;
+    }
+}
+
+std::string TokenKind::display() const {
+    std::string out;
+    switch (tag) {
+        case Int:
+            out = "Int(" + std::to_string(int_value) + ")";
+            break;
+        case Float:
+            out = "Float(";
+            append_float(out, float_value);
+            out.push_back(')');
+            break;
+        case Text: {
+            out = "Text(";
+            bool first = true;
+            for (const StringPart& part : parts) {
+                if (!first) out += " + ";
+                first = false;
+                if (const auto* lit = std::get_if<StringPart::Lit>(&part.v)) {
+                    append_quoted(out, lit->text);
+                } else {
+                    out.push_back('{');
+                    out += std::get<StringPart::Interp>(part.v).source;
+                    out.push_back('}');
+                }
+            }
+            out.push_back(')');
+            break;
+        }
+        case Bool:
+            out = bool_value ? "Bool(true)" : "Bool(false)";
+            break;
+        case Ident:
+            out = "Ident(" + text + ")";
+            break;
+        case Keyword:
+            out = "Keyword(";
+            out += quellin::Keyword::text(keyword);
+            out.push_back(')');
+            break;
+        case DocComment:
+            out = "DocComment(";
+            append_quoted(out, text);
+            out.push_back(')');
+            break;
+        default:
+            out = kPunctDisplay[tag];
+            break;
+    }
+    return out;
+}
+
+}  // namespace quellin

@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "lexer/token.hpp"
+
+namespace quellin {
+namespace {
+
+TEST(Keyword, TextsFollowTableOrderAndReadBack) {
+    const std::vector<std::string_view> expected = {
+        "let",   "mut",  "fn",   "pub",      "async", "return", "if",     "elif",   "else",   "for",
+        "in",    "while", "break", "continue", "match", "case",   "and",    "or",     "not",    "test",
+        "assert", "intent", "record", "enum", "trait", "module", "import", "with"};
+    ASSERT_EQ(expected.size(), static_cast<size_t>(Keyword::count));
+    for (int i = 0; i < Keyword::count; ++i) {
+        const auto kw = static_cast<Keyword::Value>(i);
+        EXPECT_EQ(Keyword::text(kw), expected[i]);
+        EXPECT_EQ(Keyword::from_ident(expected[i]), kw) << expected[i];
+    }
+}
+
+TEST(Keyword, OnlyExactLowerCaseWordsAreKeywords) {
+    for (const std::string_view word :
+         {"Let", "LET", "lets", "le", "", "continues", "Fn", "iff", "true", "false", "withx", "_if"}) {
+        EXPECT_EQ(Keyword::from_ident(word), std::nullopt) << word;
+    }
+}
+
+StringPart lit(std::string text) { return StringPart{StringPart::Lit{std::move(text)}}; }
+
+StringPart interp(std::string source) { return StringPart{StringPart::Interp{std::move(source), Span{1, 1}}}; }
+
+TEST(TokenKind, Display) {
+    const struct {
+        TokenKind kind;
+        std::string_view display;
+    } cases[] = {
+        {TokenKind::make_int(0), "Int(0)"},
+        {TokenKind::make_int(9223372036854775807), "Int(9223372036854775807)"},
+        {TokenKind::make_float(2.0), "Float(2)"},
+        {TokenKind::make_float(0.0), "Float(0)"},
+        {TokenKind::make_float(0.1), "Float(0.1)"},
+        {TokenKind::make_float(123.456), "Float(123.456)"},
+        {TokenKind::make_float(1500.0), "Float(1500)"},
+        {TokenKind::make_float(1e21), "Float(1000000000000000000000)"},
+        {TokenKind::make_float(1e23), "Float(100000000000000000000000)"},
+        {TokenKind::make_float(1.5e-7), "Float(0.00000015)"},
+        {TokenKind::make_float(0.30000000000000004), "Float(0.30000000000000004)"},
+        {TokenKind::make_float(-2.5), "Float(-2.5)"},
+        {TokenKind::make_bool(true), "Bool(true)"},
+        {TokenKind::make_bool(false), "Bool(false)"},
+        {TokenKind::make_ident("snake_case1"), "Ident(snake_case1)"},
+        {TokenKind::make_keyword(Keyword::Continue), "Keyword(continue)"},
+        {TokenKind::make_keyword(Keyword::With), "Keyword(with)"},
+        {TokenKind::make_doc("say \"hi\"\tnow"), R"(DocComment("say \"hi\"\tnow"))"},
+        {TokenKind::make_text({lit("")}), R"(Text(""))"},
+        {TokenKind::make_text({lit("a"), interp("x"), lit("b")}), R"(Text("a" + {x} + "b"))"},
+        {TokenKind::make_text({interp("f(\"}\")")}), R"(Text({f("}")}))"},
+        {TokenKind::make_text({lit("q\"\\\n\r\t\x01\x7f{é}")}), R"(Text("q\"\\\n\r\t\u{1}\u{7f}{é}"))"},
+        {TokenKind::Plus, "Plus '+'"},
+        {TokenKind::NotEq, "NotEq '!='"},
+        {TokenKind::Arrow, "Arrow '->'"},
+        {TokenKind::Colon, "Colon ':'"},
+        {TokenKind::LBrace, "LBrace '{'"},
+        {TokenKind::RBrace, "RBrace '}'"},
+        {TokenKind::Newline, "Newline"},
+        {TokenKind::Indent, "Indent"},
+        {TokenKind::Dedent, "Dedent"},
+        {TokenKind::Eof, "Eof"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.kind.display(), c.display);
+}
+
+TEST(TokenKind, DisplayOfExtremeFloatsHasNoExponent) {
+    const std::string tiny = TokenKind::make_float(5e-324).display();
+    EXPECT_EQ(tiny, "Float(0." + std::string(323, '0') + "5)");
+    const std::string huge = TokenKind::make_float(1.7976931348623157e308).display();
+    EXPECT_EQ(huge, "Float(17976931348623157" + std::string(292, '0') + ")");
+}
+
+TEST(TokenKind, EqualityComparesTagAndPayload) {
+    EXPECT_EQ(TokenKind::make_int(1), TokenKind::make_int(1));
+    EXPECT_NE(TokenKind::make_int(1), TokenKind::make_int(2));
+    EXPECT_NE(TokenKind::make_int(0), TokenKind::make_float(0.0));
+    EXPECT_NE(TokenKind::make_ident("x"), TokenKind::make_ident("y"));
+    EXPECT_NE(TokenKind::make_ident("x"), TokenKind::make_doc("x"));
+    EXPECT_NE(TokenKind::make_keyword(Keyword::If), TokenKind::make_keyword(Keyword::Elif));
+    EXPECT_EQ(TokenKind::make_text({lit("a"), interp("b")}), TokenKind::make_text({lit("a"), interp("b")}));
+    EXPECT_NE(TokenKind::make_text({lit("a")}), TokenKind::make_text({interp("a")}));
+    EXPECT_EQ(TokenKind(TokenKind::Newline), TokenKind(TokenKind::Newline));
+    EXPECT_NE(TokenKind(TokenKind::Plus), TokenKind(TokenKind::Minus));
+    EXPECT_TRUE(TokenKind::make_keyword(Keyword::Let).is_keyword(Keyword::Let));
+    EXPECT_FALSE(TokenKind::make_ident("let").is_keyword(Keyword::Let));
+}
+
+}  // namespace
+}  // namespace quellin

@@ -1,0 +1,234 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "modules/modules.hpp"
+#include "parser/parser.hpp"
+
+namespace quellin {
+namespace {
+
+namespace fs = std::filesystem;
+
+using Files = std::vector<std::pair<std::string, std::string>>;  // relative path, text ("/" for a directory)
+
+// A scratch directory of module files, removed again when the test ends.
+class TempTree {
+public:
+    TempTree() {
+        std::string pattern = (fs::temp_directory_path() / "quellin-modules-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) != nullptr) root_ = pattern;
+    }
+    explicit TempTree(const Files& files) : TempTree() {
+        for (const auto& [relative, text] : files) write(relative, text);
+    }
+    TempTree(const TempTree&) = delete;
+    TempTree& operator=(const TempTree&) = delete;
+    ~TempTree() {
+        std::error_code ec;
+        if (!root_.empty()) fs::remove_all(root_, ec);
+    }
+
+    bool ok() const { return !root_.empty(); }
+    fs::path path(const std::string& relative) const { return root_ / relative; }
+
+    fs::path write(const std::string& relative, const std::string& text) const {
+        const fs::path file = path(relative);
+        std::error_code ec;
+        fs::create_directories(text == "/" ? file : file.parent_path(), ec);
+        if (text != "/") std::ofstream(file, std::ios::binary) << text;
+        return file;
+    }
+
+    // Replaces each "{relative/path}" in `text` by that path inside the tree, as displayed.
+    std::string expand(std::string text) const {
+        for (auto open = text.find('{'); open != std::string::npos; open = text.find('{', open)) {
+            const auto close = text.find('}', open);
+            const std::string shown = path(text.substr(open + 1, close - open - 1)).string();
+            text.replace(open, close - open + 1, shown);
+            open += shown.size();
+        }
+        return text;
+    }
+
+private:
+    fs::path root_;
+};
+
+void expect_error(const Expected<std::vector<Module>, ModuleError>& result, const fs::path& file,
+                  const std::string& message, const Span span) {
+    ASSERT_FALSE(result.has_value()) << message;
+    EXPECT_EQ(result.error().file, file);
+    EXPECT_EQ(result.error().message, message);
+    EXPECT_EQ(result.error().span.line, span.line);
+    EXPECT_EQ(result.error().span.col, span.col);
+}
+
+struct LoadCase {
+    const char* label;
+    Files files;
+    std::vector<std::string> order;  // the modules' files, as loaded; the root last
+};
+
+TEST(LoaderTest, LoadsDependenciesFirstFromTheRightDirectory) {
+    const std::vector<LoadCase> cases{
+        // The shared dependency loads once; an import inside a block is not the loader's business.
+        {"shared dependency",
+         {{"a.qn", "import c\n"}, {"b.qn", "import c\n"}, {"c.qn", "fn f() -> Int = 1\n"},
+          {"main.qn", "import a\nimport b\ntest \"t\":\n    import nowhere\n"}},
+         {"c.qn", "a.qn", "b.qn", "main.qn"}},
+        {"local beats stdlib", {{"util.qn", ""}, {"std/util.qn", ""}, {"main.qn", "import util\n"}},
+         {"util.qn", "main.qn"}},
+        {"local beats vendor", {{"util.qn", ""}, {"vendor/util.qn", ""}, {"main.qn", "import util\n"}},
+         {"util.qn", "main.qn"}},
+        {"vendor beats stdlib", {{"vendor/util.qn", ""}, {"std/util.qn", ""}, {"main.qn", "import util\n"}},
+         {"vendor/util.qn", "main.qn"}},
+        {"stdlib modules see their own directory first",
+         {{"std/io.qn", "import text\n"}, {"std/text.qn", ""}, {"vendor/text.qn", ""}, {"main.qn", "import io\n"}},
+         {"std/text.qn", "std/io.qn", "main.qn"}},
+    };
+    for (const auto& c : cases) {
+        const TempTree tree(c.files);
+        ASSERT_TRUE(tree.ok());
+        const auto result = load_modules_with_stdlib(tree.path("main.qn"), tree.path("std"));
+        ASSERT_TRUE(result.has_value()) << c.label << ": " << result.error().message;
+        ASSERT_EQ(result->size(), c.order.size()) << c.label;
+        for (std::size_t i = 0; i < c.order.size(); ++i) {
+            EXPECT_EQ((*result)[i].path, tree.path(c.order[i])) << c.label;
+            EXPECT_EQ((*result)[i].name, fs::path(c.order[i]).stem().string()) << c.label;
+        }
+    }
+}
+
+struct ErrorCase {
+    const char* label;
+    Files files;
+    std::string root;
+    std::string file;
+    std::string message;  // "{relative/path}" stands for that path in the tree
+    Span span;
+};
+
+TEST(LoaderTest, ReportsTheFirstModuleError) {
+    const std::string cycle_hint =
+        " — modules cannot import each other in a loop; move the shared functions into a third module";
+    const std::vector<ErrorCase> cases{
+        {"cycle", {{"main.qn", "import a\n"}, {"a.qn", "import b\n"}, {"b.qn", "import c\nimport a\n"}, {"c.qn", ""}},
+         "main.qn", "b.qn", "import cycle: main → a → b → a" + cycle_hint, Span{2, 1}},
+        {"cycle through the root", {{"main.qn", "import a\n"}, {"a.qn", "\nimport main\n"}}, "main.qn", "a.qn",
+         "import cycle: main → a → main" + cycle_hint, Span{2, 1}},
+        {"self-import", {{"main.qn", "import a\n"}, {"a.qn", "fn f() -> Int = 1\nimport a\n"}}, "main.qn", "a.qn",
+         "module 'a' cannot import itself", Span{2, 1}},
+        {"root self-import", {{"main.qn", "import main\n"}}, "main.qn", "main.qn",
+         "module 'main' cannot import itself", Span{1, 1}},
+        {"two files, one name",
+         {{"main.qn", "import util\nimport io\n"}, {"util.qn", ""}, {"std/io.qn", "import util\n"}, {"std/util.qn", ""}},
+         "main.qn", "std/util.qn",
+         "two different files both name the module 'util' ({util.qn} and {std/util.qn}) — module names are unique "
+         "per program",
+         Span{0, 0}},
+        {"missing import", {{"main.qn", "fn f() -> Int = 1\nimport util\n"}, {"std/", "/"}}, "main.qn", "main.qn",
+         "cannot import 'util' — expected {util.qn} next to the importing file (No such file or directory)",
+         Span{2, 1}},
+        {"directory shadows later candidates",
+         {{"main.qn", "import util\n"}, {"vendor/util.qn", "/"}, {"std/util.qn", ""}}, "main.qn", "main.qn",
+         "cannot import 'util' — expected {vendor/util.qn} next to the importing file (Is a directory)", Span{1, 1}},
+        {"imported file not UTF-8", {{"main.qn", "import util\n"}, {"util.qn", "\xC0\xAF"}}, "main.qn", "main.qn",
+         "cannot import 'util' — expected {util.qn} next to the importing file (stream did not contain valid UTF-8)",
+         Span{1, 1}},
+        {"missing root", {}, "main.qn", "main.qn", "cannot read '{main.qn}': No such file or directory", Span{0, 0}},
+        {"root is a directory", {{"main.qn", "/"}}, "main.qn", "main.qn", "cannot read '{main.qn}': Is a directory",
+         Span{0, 0}},
+        {"no file name", {{"dir", "/"}}, "dir/", "dir/", "module files need a name — expected '<name>.qn'", Span{0, 0}},
+        {"parent directory", {}, "..", "..", "module files need a name — expected '<name>.qn'", Span{0, 0}},
+        {"name not UTF-8", {{"\xFF.qn", ""}}, "\xFF.qn", "\xFF.qn", "module files need a name — expected '<name>.qn'",
+         Span{0, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const TempTree tree(c.files);
+        ASSERT_TRUE(tree.ok());
+        expect_error(load_modules_with_stdlib(tree.path(c.root), tree.path("std")), tree.path(c.file),
+                     tree.expand(c.message), c.span);
+    }
+}
+
+TEST(LoaderTest, SyntaxErrorIsReportedInItsOwnFile) {
+    const std::string broken = "fn ok() -> Int = 1\nlet = 2\n";
+    const auto expected = parse(broken);
+    ASSERT_FALSE(expected.has_value());
+
+    const TempTree tree(Files{{"main.qn", "import util\n"}, {"util.qn", broken}});
+    expect_error(load_modules_with_stdlib(tree.path("main.qn"), std::nullopt), tree.path("util.qn"),
+                 expected.error().message, expected.error().span);
+}
+
+TEST(LoaderTest, FilesMustBeUtf8) {
+    const std::vector<std::string> invalid{
+        "\x80",              // stray continuation byte
+        "\xC0\xAF",          // overlong '/'
+        "\xE0\x80\xAF",      // overlong in three bytes
+        "\xF0\x80\x80\xAF",  // overlong in four bytes
+        "\xED\xA0\x80",      // surrogate U+D800
+        "\xF4\x90\x80\x80",  // above U+10FFFF
+        "\xE2\x82",          // truncated at the end
+        "\xE2\x28\xA1",      // bad continuation
+        "\xFF",
+    };
+    for (const auto& bytes : invalid) {
+        const TempTree tree(Files{{"main.qn", "let s = \"" + bytes + "\"\n"}});
+        expect_error(load_modules_with_stdlib(tree.path("main.qn"), std::nullopt), tree.path("main.qn"),
+                     tree.expand("cannot read '{main.qn}': stream did not contain valid UTF-8"), Span{0, 0});
+    }
+
+    const TempTree tree(Files{{"main.qn", "let s = \"é € \xF0\x9F\x98\x80 \xF4\x8F\xBF\xBF\"\n"}});
+    const auto result = load_modules_with_stdlib(tree.path("main.qn"), std::nullopt);
+    EXPECT_TRUE(result.has_value()) << result.error().message;
+}
+
+// m0 imports m1, which imports m2, and so on up to m{count - 1}.
+Files chain(const int count) {
+    Files files;
+    for (int i = 0; i < count; ++i) {
+        const std::string next = i + 1 < count ? "import m" + std::to_string(i + 1) + "\n" : "";
+        files.emplace_back("m" + std::to_string(i) + ".qn", "fn f() -> Int = 1\n" + next);
+    }
+    return files;
+}
+
+TEST(LoaderTest, ImportChainsAreBounded) {
+    const TempTree at_limit(chain(256));
+    const auto loaded = load_modules_with_stdlib(at_limit.path("m0.qn"), std::nullopt);
+    ASSERT_TRUE(loaded.has_value()) << loaded.error().message;
+    EXPECT_EQ(loaded->size(), 256u);
+
+    const TempTree deeper(chain(257));
+    expect_error(load_modules_with_stdlib(deeper.path("m0.qn"), std::nullopt), deeper.path("m255.qn"),
+                 "import chain is deeper than 256 modules — flatten the module structure", Span{2, 1});
+}
+
+TEST(SamePathTest, ComparesComponents) {
+    struct Case {
+        const char* a;
+        const char* b;
+        bool same;
+    };
+    const std::vector<Case> cases{
+        {"a/b.qn", "a/b.qn", true},   {"a//b.qn", "a/b.qn", true},     {"a/./b.qn", "a/b.qn", true},
+        {"a/b/", "a/b", true},        {"a/b.qn", "a/c.qn", false},     {"a/../b.qn", "b.qn", false},
+        {"/a/b.qn", "a/b.qn", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(same_path(c.a, c.b), c.same) << c.a << " vs " << c.b;
+        EXPECT_EQ(same_path(c.b, c.a), c.same) << c.b << " vs " << c.a;
+    }
+}
+
+}  // namespace
+}  // namespace quellin

@@ -1,0 +1,27 @@
+#pragma once
+// Hover text: the signature and doc comment of the function named under the cursor.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "ast/ast.hpp"
+
+namespace quellin::lsp {
+
+// A written type as a user would write it: "Map[Text, List[Int]]", "fn(Int) -> Bool", "geo.Point".
+std::string type_text(const ast::TypeExpr& type);
+
+// "fn {name}[{type params}]({params}) -> {ret}" for a declaration shown under `display_name`.
+std::string signature(const ast::StmtKind::FnDecl& fn, std::string_view display_name);
+
+// The Markdown hover: the signature in a quellin code block, then the doc comment if there is one.
+std::string hover_text(const ast::StmtKind::FnDecl& fn, std::string_view display_name);
+
+// The name (letters, digits, '_', with dots for qualified names) at a 0-based line and character of
+// `text`, where characters are Unicode scalar values and a cursor just past a name still finds it.
+// Absent when there is no such name or it starts with a digit.
+std::optional<std::string> word_at(std::string_view text, uint64_t line, uint64_t character);
+
+}  // namespace quellin::lsp

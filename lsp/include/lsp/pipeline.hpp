@@ -1,0 +1,42 @@
+#pragma once
+// Checking one document: parse, load its imports from disk, type-check. Shared by the server and the
+// command-line checker so both report exactly the same first error.
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "typeck/check.hpp"
+
+namespace quellin::lsp {
+
+// (module name, program) pairs in checking order; a document's own module is the last pair.
+using ModuleList = std::vector<typeck::ModuleInput>;
+
+// The one error of a check, at a 1-based position in the document. Errors found in other files are
+// pinned to line 1, column 1 and name that file or module at the start of the message.
+struct CheckError {
+    uint32_t line;
+    uint32_t column;
+    std::string message;
+};
+
+struct CheckOutcome {
+    std::optional<CheckError> error;
+    // The modules to remember for hover; absent when this check must leave the earlier ones in place.
+    std::optional<ModuleList> modules;
+};
+
+// The module name under which a document without imports is checked.
+inline constexpr std::string_view kSingleFileModule = "main";
+
+// Checks a document's text. `path` is the document's file, absent when it has none (an unsaved
+// buffer); a document with imports and no file is not checked at all. Imported modules, and the list
+// of imports itself, come from the saved files; the document's own declarations come from `text`.
+CheckOutcome check_document(std::string_view text, const std::optional<std::filesystem::path>& path,
+                            const std::optional<std::filesystem::path>& stdlib_dir);
+
+}  // namespace quellin::lsp

@@ -1,0 +1,55 @@
+#pragma once
+// The server's memory between messages, and the dispatch of one incoming message.
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "lsp/pipeline.hpp"
+
+namespace quellin::lsp {
+
+inline constexpr const char* kServerName = "quellin-lsp";
+inline constexpr const char* kServerVersion = "1.7.51";
+
+// The messages to send for one incoming message, in order, and whether to read another.
+struct HandleOutcome {
+    std::vector<nlohmann::json> messages;
+    bool keep_running = true;
+};
+
+struct Server {
+    std::optional<std::filesystem::path> stdlib_dir;
+    // Open documents' full texts, keyed by the URI exactly as the client sent it.
+    std::unordered_map<std::string, std::string> documents;
+    // The modules of each document's latest check that recorded any, for hover.
+    std::unordered_map<std::string, ModuleList> hover_modules;
+
+    // A server with nothing open and the standard library found by `find_stdlib_dir`.
+    static Server create();
+
+    HandleOutcome handle(const nlohmann::json& message);
+
+    // Checks one document and returns its complete publishDiagnostics notification.
+    nlohmann::json diagnostics_note(const std::string& uri);
+
+    // The Markdown shown when hovering at a 0-based line and character of a document, if any.
+    std::optional<std::string> hover(const std::string& uri, uint64_t line, uint64_t character) const;
+};
+
+// QUELLIN_STDLIB when it is set (even to nothing); otherwise a `stdlib` directory four levels above
+// the running executable, if there is one.
+std::optional<std::filesystem::path> find_stdlib_dir();
+
+// A JSON-RPC response; a missing id is answered as null.
+nlohmann::json response(const std::optional<nlohmann::json>& id, nlohmann::json result);
+
+// The one notification the server sends: publishDiagnostics with these params.
+nlohmann::json notification(nlohmann::json params);
+
+}  // namespace quellin::lsp

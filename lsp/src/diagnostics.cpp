@@ -1,0 +1,93 @@
+#include "lsp/diagnostics.hpp"
+
+#include <algorithm>
+#include <utility>
+
+#include "lsp/server.hpp"
+#include "lsp/utf8.hpp"
+
+namespace quellin::lsp {
+
+namespace {
+
+using nlohmann::json;
+
+constexpr int kSeverityError = 1;
+
+json position(const uint32_t line, const uint32_t character) {
+    json out = json::object();
+    out["line"] = line;
+    out["character"] = character;
+    return out;
+}
+
+std::optional<int> hex_value(const char32_t c) {
+    if (c >= '0' && c <= '9') return static_cast<int>(c - '0');
+    if (c >= 'a' && c <= 'f') return static_cast<int>(c - 'a' + 10);
+    if (c >= 'A' && c <= 'F') return static_cast<int>(c - 'A' + 10);
+    return std::nullopt;
+}
+
+}  // namespace
+
+json diagnostic(const uint32_t line, const uint32_t column, const std::string& message) {
+    const uint32_t start_line = line > 0 ? line - 1 : 0;
+    const uint32_t start_character = column > 0 ? column - 1 : 0;
+    json range = json::object();
+    range["start"] = position(start_line, start_character);
+    range["end"] = position(start_line, std::max<uint32_t>(column, 1));
+    json out = json::object();
+    out["range"] = std::move(range);
+    out["severity"] = kSeverityError;
+    out["source"] = "quellin";
+    out["message"] = message;
+    return out;
+}
+
+std::optional<std::filesystem::path> file_uri_to_path(const std::string_view uri) {
+    constexpr std::string_view kScheme = "file://";
+    if (!uri.starts_with(kScheme)) return std::nullopt;
+
+    // Escapes are counted in characters, not bytes: a '%' needs two more characters after it.
+    const std::string_view rest = uri.substr(kScheme.size());
+    std::string bytes;
+    std::size_t at = 0;
+    while (at < rest.size()) {
+        const Scalar current = decode_scalar(rest, at);
+        const std::size_t first_at = at + current.length;
+        if (current.value == '%' && first_at < rest.size()) {
+            const Scalar first = decode_scalar(rest, first_at);
+            const std::size_t second_at = first_at + first.length;
+            if (second_at < rest.size()) {
+                const Scalar second = decode_scalar(rest, second_at);
+                const std::optional<int> high = hex_value(first.value);
+                const std::optional<int> low = hex_value(second.value);
+                if (!high || !low) return std::nullopt;
+                bytes.push_back(static_cast<char>(*high * 16 + *low));
+                at = second_at + second.length;
+                continue;
+            }
+        }
+        bytes.append(rest.substr(at, current.length));
+        at = first_at;
+    }
+    if (!is_valid_utf8(bytes)) return std::nullopt;
+    return std::filesystem::path(std::move(bytes));
+}
+
+json Server::diagnostics_note(const std::string& uri) {
+    const auto document = documents.find(uri);
+    const std::string_view text = document != documents.end() ? std::string_view(document->second) : "";
+
+    CheckOutcome outcome = check_document(text, file_uri_to_path(uri), stdlib_dir);
+    if (outcome.modules) hover_modules[uri] = std::move(*outcome.modules);
+
+    json diagnostics = json::array();
+    if (outcome.error) diagnostics.push_back(diagnostic(outcome.error->line, outcome.error->column, outcome.error->message));
+    json params = json::object();
+    params["uri"] = uri;
+    params["diagnostics"] = std::move(diagnostics);
+    return notification(std::move(params));
+}
+
+}  // namespace quellin::lsp

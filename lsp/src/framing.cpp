@@ -1,0 +1,163 @@
+#include "lsp/framing.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <streambuf>
+#include <string_view>
+
+#include "lsp/utf8.hpp"
+
+namespace quellin::lsp {
+
+namespace {
+
+using nlohmann::json;
+
+constexpr std::string_view kLengthHeader = "Content-Length:";
+
+IoError invalid_data(std::string description) {
+    return IoError{IoErrorKind::InvalidData, std::move(description)};
+}
+
+// Reads one line up to and including its '\n'. An empty result means the input had ended.
+Expected<std::string, IoError> read_line(std::streambuf& in) {
+    std::string line;
+    for (;;) {
+        const int c = in.sbumpc();
+        if (c == std::char_traits<char>::eof()) break;
+        line.push_back(static_cast<char>(c));
+        if (c == '\n') break;
+        if (line.size() > kMaxHeaderLine) {
+            return unexpected(invalid_data("header line longer than " + std::to_string(kMaxHeaderLine) + " bytes"));
+        }
+    }
+    if (!is_valid_utf8(line)) return unexpected(invalid_data("header line is not valid UTF-8"));
+    return line;
+}
+
+// Decimal digits with an optional leading '+'; anything else, or a value past 64 bits, fails.
+std::optional<uint64_t> parse_length(std::string_view text) {
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    if (text.empty()) return std::nullopt;
+    uint64_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        const auto digit = static_cast<uint64_t>(c - '0');
+        if (value > (std::numeric_limits<uint64_t>::max() - digit) / 10) return std::nullopt;
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+// Reads exactly `length` bytes, growing the buffer only as bytes arrive, so a huge announced length
+// with a short body costs nothing.
+Expected<std::string, IoError> read_body(std::streambuf& in, const std::size_t length) {
+    constexpr std::size_t kChunk = std::size_t{64} << 10;
+    std::string body;
+    while (body.size() < length) {
+        const std::size_t want = std::min(kChunk, length - body.size());
+        const std::size_t old_size = body.size();
+        body.resize(old_size + want);
+        const auto got = static_cast<std::size_t>(std::max<std::streamsize>(
+            0, in.sgetn(body.data() + old_size, static_cast<std::streamsize>(want))));
+        body.resize(old_size + got);
+        if (got < want) {
+            return unexpected(IoError{IoErrorKind::UnexpectedEof,
+                                      "unexpected end of input: the body ended after " + std::to_string(body.size()) +
+                                          " of " + std::to_string(length) + " bytes"});
+        }
+    }
+    return body;
+}
+
+// Validates a body without building it: records the parser's message and refuses nesting deeper
+// than the bound.
+class BodyValidator {
+public:
+    bool null() { return true; }
+    bool boolean(bool) { return true; }
+    bool number_integer(json::number_integer_t) { return true; }
+    bool number_unsigned(json::number_unsigned_t) { return true; }
+    bool number_float(json::number_float_t, const json::string_t&) { return true; }
+    bool string(json::string_t&) { return true; }
+    bool binary(json::binary_t&) { return true; }
+    bool key(json::string_t&) { return true; }
+    bool start_object(std::size_t) { return enter(); }
+    bool start_array(std::size_t) { return enter(); }
+    bool end_object() { return leave(); }
+    bool end_array() { return leave(); }
+    bool parse_error(std::size_t, const std::string&, const json::exception& error) {
+        problem_ = std::string("invalid JSON body: ") + error.what();
+        return false;
+    }
+
+    const std::string& problem() const { return problem_; }
+
+private:
+    bool enter() {
+        if (++depth_ > kMaxJsonDepth) {
+            problem_ = "JSON body nested deeper than " + std::to_string(kMaxJsonDepth) + " levels";
+            return false;
+        }
+        return true;
+    }
+    bool leave() {
+        --depth_;
+        return true;
+    }
+
+    std::size_t depth_ = 0;
+    std::string problem_;
+};
+
+Expected<json, IoError> parse_body(const std::string& body) {
+    BodyValidator validator;
+    if (!json::sax_parse(body, &validator)) return unexpected(invalid_data(validator.problem()));
+    json value = json::parse(body, nullptr, false);
+    if (value.is_discarded()) return unexpected(invalid_data("invalid JSON body"));
+    return value;
+}
+
+}  // namespace
+
+Expected<std::optional<json>, IoError> read_message(std::istream& in) {
+    std::streambuf* const buffer = in.rdbuf();
+    if (buffer == nullptr) return std::optional<json>{};
+
+    std::optional<uint64_t> content_length;
+    for (;;) {
+        QN_TRY_ASSIGN(const std::string raw_line, read_line(*buffer));
+        if (raw_line.empty()) return std::optional<json>{};
+        const std::string_view line = trim_end(raw_line);
+        if (line.empty()) break;
+        if (line.starts_with(kLengthHeader)) {
+            content_length = parse_length(trim(line.substr(kLengthHeader.size())));
+        }
+    }
+
+    if (!content_length) return unexpected(invalid_data("message without a Content-Length header"));
+    if (*content_length > kMaxContentLength) {
+        return unexpected(invalid_data("Content-Length " + std::to_string(*content_length) + " exceeds the limit of " +
+                                       std::to_string(kMaxContentLength) + " bytes"));
+    }
+    QN_TRY_ASSIGN(const std::string body, read_body(*buffer, static_cast<std::size_t>(*content_length)));
+    QN_TRY_ASSIGN(json value, parse_body(body));
+    return std::optional<json>(std::move(value));
+}
+
+std::string serialize(const json& value) {
+    return value.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+Expected<void, IoError> write_message(std::ostream& out, const json& message) {
+    const std::string body = serialize(message);
+    const std::string header = "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n";
+    out.write(header.data(), static_cast<std::streamsize>(header.size()));
+    out.write(body.data(), static_cast<std::streamsize>(body.size()));
+    out.flush();
+    if (!out) return unexpected(IoError{IoErrorKind::WriteFailed, "failed to write a message to the output"});
+    return {};
+}
+
+}  // namespace quellin::lsp

@@ -1,0 +1,124 @@
+#include "lsp/framing.hpp"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace quellin::lsp {
+namespace {
+
+using nlohmann::json;
+
+struct FrameCase {
+    const char* name;
+    std::string input;
+    std::optional<std::string> body;   // the message read, as compact JSON
+    std::optional<std::string> error;  // or the start of the error description
+};
+
+// Every case holds one frame (or a broken one); the expectation is what the first read returns.
+std::vector<FrameCase> frame_cases() {
+    const std::string body = R"({"id":1})";
+    return {
+        {"usual form", "Content-Length: 8\r\n\r\n" + body, body, {}},
+        {"no space after the colon", "Content-Length:8\r\n\r\n" + body, body, {}},
+        {"spaces around the number", "Content-Length:    8   \r\n\r\n" + body, body, {}},
+        {"tab before the number", "Content-Length:\t8\r\n\r\n" + body, body, {}},
+        {"plus sign", "Content-Length: +8\r\n\r\n" + body, body, {}},
+        {"LF-only lines", "Content-Length: 8\n\n" + body, body, {}},
+        {"other headers ignored",
+         "Content-Type: application/vscode-jsonrpc; charset=utf-8\r\nContent-Length: 8\r\n\r\n" + body, body, {}},
+        {"later length wins", "Content-Length: 3\r\nContent-Length: 8\r\n\r\n" + body, body, {}},
+        {"later unparsable length discards the earlier", "Content-Length: 8\r\nContent-Length: eight\r\n\r\n" + body, {},
+         "message without a Content-Length header"},
+        {"sign alone", "Content-Length: +\r\n\r\n" + body, {}, "message without a Content-Length header"},
+        {"minus sign", "Content-Length: -8\r\n\r\n" + body, {}, "message without a Content-Length header"},
+        {"empty value", "Content-Length:\r\n\r\n" + body, {}, "message without a Content-Length header"},
+        {"overflowing value", "Content-Length: 99999999999999999999\r\n\r\n" + body, {},
+         "message without a Content-Length header"},
+        {"lower-case header", "content-length: 8\r\n\r\n" + body, {}, "message without a Content-Length header"},
+        {"header not at line start", " Content-Length: 8\r\n\r\n" + body, {}, "message without a Content-Length header"},
+        {"zero length", "Content-Length: 0\r\n\r\n", {}, "invalid JSON body"},
+        {"not JSON", "Content-Length: 5\r\n\r\nhello", {}, "invalid JSON body"},
+        {"trailing garbage", "Content-Length: 10\r\n\r\n" + body + "{}", {}, "invalid JSON body"},
+        {"short body", "Content-Length: 20\r\n\r\n" + body, {}, "unexpected end of input"},
+        {"header line not UTF-8", "X-Name: \xff\xfe\r\nContent-Length: 8\r\n\r\n" + body, {},
+         "header line is not valid UTF-8"},
+        {"length above the limit", "Content-Length: 67108865\r\n\r\n" + body, {}, "Content-Length 67108865 exceeds"},
+        {"header line above the limit", "X-Padding: " + std::string(70000, 'a') + "\r\n\r\n", {},
+         "header line longer than 65536 bytes"},
+        {"nesting above the limit", "Content-Length: 2000\r\n\r\n" + std::string(1000, '[') + std::string(1000, ']'),
+         {}, "JSON body nested deeper than 512 levels"},
+    };
+}
+
+TEST(ReadMessage, FramesAndTheirFailures) {
+    for (const FrameCase& c : frame_cases()) {
+        SCOPED_TRACE(c.name);
+        std::istringstream in(c.input);
+        const auto read = read_message(in);
+        if (c.body) {
+            ASSERT_TRUE(read.has_value()) << read.error().description;
+            ASSERT_TRUE(read.value().has_value());
+            EXPECT_EQ(read.value()->dump(), *c.body);
+        } else {
+            ASSERT_FALSE(read.has_value());
+            EXPECT_EQ(read.error().description.rfind(*c.error, 0), 0u) << read.error().description;
+        }
+    }
+}
+
+TEST(ReadMessage, NestingAtTheLimitIsAccepted) {
+    const std::string body = std::string(kMaxJsonDepth, '[') + std::string(kMaxJsonDepth, ']');
+    std::istringstream in("Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+    const auto read = read_message(in);
+    ASSERT_TRUE(read.has_value()) << read.error().description;
+    EXPECT_TRUE(read.value()->is_array());
+}
+
+TEST(ReadMessage, EndOfInputBeforeOrInsideAHeaderBlockIsNotAnError) {
+    for (const std::string input : {"", "Content-Length: 8\r\n", "Content-Length: 8", "X: y\r\n"}) {
+        std::istringstream in(input);
+        const auto read = read_message(in);
+        ASSERT_TRUE(read.has_value()) << input;
+        EXPECT_FALSE(read.value().has_value()) << input;
+    }
+}
+
+TEST(ReadMessage, ConsecutiveMessagesThenEndOfInput) {
+    std::istringstream in("Content-Length: 2\r\n\r\n{}Content-Length: 4\n\nnull");
+    const auto first = read_message(in);
+    ASSERT_TRUE(first.has_value() && first.value().has_value());
+    EXPECT_EQ(*first.value(), json::object());
+    const auto second = read_message(in);
+    ASSERT_TRUE(second.has_value() && second.value().has_value());
+    EXPECT_TRUE(second.value()->is_null());
+    const auto end = read_message(in);
+    ASSERT_TRUE(end.has_value());
+    EXPECT_FALSE(end.value().has_value());
+}
+
+TEST(WriteMessage, CompactBodyWithSortedKeysBehindItsLength) {
+    json message = json::object();
+    message["result"] = json::object({{"b", 1}, {"a", "é"}});
+    message["jsonrpc"] = "2.0";
+    message["id"] = 7;
+    std::ostringstream out;
+    ASSERT_TRUE(write_message(out, message).has_value());
+    const std::string body = "{\"id\":7,\"jsonrpc\":\"2.0\",\"result\":{\"a\":\"é\",\"b\":1}}";
+    EXPECT_EQ(out.str(), "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+}
+
+TEST(WriteMessage, TextThatIsNotUtf8IsReplacedNotFatal) {
+    const json message = json::object({{"message", std::string("cannot read '/tmp/\xff.qn'")}});
+    EXPECT_EQ(serialize(message), "{\"message\":\"cannot read '/tmp/\xEF\xBF\xBD.qn'\"}");
+}
+
+TEST(WriteMessage, FailedStreamIsAnError) {
+    std::ostringstream out;
+    out.setstate(std::ios::badbit);
+    EXPECT_FALSE(write_message(out, json::object()).has_value());
+}
+
+}  // namespace
+}  // namespace quellin::lsp

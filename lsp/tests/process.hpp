@@ -1,0 +1,54 @@
+#pragma once
+// Running the built executables as child processes, and the framing the tests speak to them.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace quellin::lsp::testing {
+
+// An environment variable to set (a value) or to remove (no value) for the child.
+struct EnvSetting {
+    std::string name;
+    std::optional<std::string> value;
+};
+
+struct ProcessResult {
+    int exit_status = -1;  // -1 when the child did not exit normally
+    std::string out;
+    std::string err;
+};
+
+// Runs `program` with `args`, feeds it `input` on standard input, closes it, and collects
+// everything it writes until it exits. `cwd`, when given, is the child's working directory.
+ProcessResult run_process(const std::string& program, const std::vector<std::string>& args, const std::string& input,
+                          const std::vector<EnvSetting>& env = {}, const std::optional<std::string>& cwd = {});
+
+// One frame holding `body` exactly as given.
+std::string frame(const std::string& body);
+std::string frame(const nlohmann::json& message);
+
+// Splits the server's output into its messages; a malformed frame fails the calling test.
+std::vector<nlohmann::json> parse_frames(const std::string& out);
+
+// A scratch directory removed with everything in it when the object goes away.
+class TempDir {
+public:
+    TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    ~TempDir();
+
+    const std::string& path() const { return path_; }
+    // Writes `text` to `relative` below the directory, creating folders on the way; returns the full path.
+    std::string write(const std::string& relative, const std::string& text) const;
+    // The file:// URI of a path below the directory.
+    std::string uri(const std::string& relative) const;
+
+private:
+    std::string path_;
+};
+
+}  // namespace quellin::lsp::testing

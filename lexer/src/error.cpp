@@ -1,6 +1,6 @@
 #include "lexer/error.hpp"
 
-#include "utf8.hpp"
+#include "lexer/utf8.hpp"
 
 namespace quellin {
 

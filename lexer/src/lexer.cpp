@@ -8,7 +8,7 @@
 #include <system_error>
 #include <utility>
 
-#include "utf8.hpp"
+#include "lexer/utf8.hpp"
 
 namespace quellin {
 

@@ -1,4 +1,4 @@
-#include "utf8.hpp"
+#include "lexer/utf8.hpp"
 
 namespace quellin {
 
@@ -65,6 +65,102 @@ std::vector<char32_t> decode_without_carriage_returns(std::string_view text) {
     }
     out.resize(static_cast<size_t>(dst - out.data()));
     return out;
+}
+
+namespace {
+
+bool is_continuation(const unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+// The length of a well-formed sequence starting at `at`, or 0 when the bytes there are malformed.
+// The allowed range of the second byte is what excludes overlong forms (E0, F0), surrogates (ED)
+// and code points above U+10FFFF (F4); C0, C1 and F5..FF never lead.
+std::size_t sequence_length(const std::string_view bytes, const std::size_t at) {
+    const auto lead = static_cast<unsigned char>(bytes[at]);
+    if (lead < 0x80) return 1;
+    std::size_t length = 0;
+    unsigned char second_min = 0x80;
+    unsigned char second_max = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) second_min = 0xA0;
+        if (lead == 0xED) second_max = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) second_min = 0x90;
+        if (lead == 0xF4) second_max = 0x8F;
+    } else {
+        return 0;
+    }
+    if (bytes.size() - at < length) return 0;
+    const auto second = static_cast<unsigned char>(bytes[at + 1]);
+    if (second < second_min || second > second_max) return 0;
+    for (std::size_t k = 2; k < length; ++k) {
+        if (!is_continuation(static_cast<unsigned char>(bytes[at + k]))) return 0;
+    }
+    return length;
+}
+
+}  // namespace
+
+bool is_valid_utf8(const std::string_view bytes) {
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        const std::size_t length = sequence_length(bytes, at);
+        if (length == 0) return false;
+        at += length;
+    }
+    return true;
+}
+
+Scalar decode_scalar(const std::string_view bytes, const std::size_t at) {
+    const std::size_t length = sequence_length(bytes, at);
+    if (length == 0) return Scalar{kReplacementChar, 1};
+    const auto lead = static_cast<unsigned char>(bytes[at]);
+    if (length == 1) return Scalar{lead, 1};
+    static constexpr unsigned char kLeadMask[] = {0, 0, 0x1F, 0x0F, 0x07};
+    char32_t value = lead & kLeadMask[length];
+    for (std::size_t k = 1; k < length; ++k) {
+        value = (value << 6) | (static_cast<unsigned char>(bytes[at + k]) & 0x3F);
+    }
+    return Scalar{value, length};
+}
+
+std::vector<char32_t> scalars(const std::string_view bytes) {
+    std::vector<char32_t> out;
+    for (std::size_t at = 0; at < bytes.size();) {
+        const Scalar s = decode_scalar(bytes, at);
+        out.push_back(s.value);
+        at += s.length;
+    }
+    return out;
+}
+
+bool is_unicode_whitespace(const char32_t c) {
+    return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
+           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F ||
+           c == 0x3000;
+}
+
+std::string_view trim_end(const std::string_view text) {
+    std::size_t end = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        const Scalar s = decode_scalar(text, at);
+        at += s.length;
+        if (!is_unicode_whitespace(s.value)) end = at;
+    }
+    return text.substr(0, end);
+}
+
+std::string_view trim(const std::string_view text) {
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const Scalar s = decode_scalar(text, start);
+        if (!is_unicode_whitespace(s.value)) break;
+        start += s.length;
+    }
+    return trim_end(text.substr(start));
 }
 
 }  // namespace quellin

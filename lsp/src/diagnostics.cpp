@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "lsp/server.hpp"
-#include "lsp/utf8.hpp"
+#include "lexer/utf8.hpp"
 
 namespace quellin::lsp {
 

@@ -6,7 +6,7 @@
 #include <streambuf>
 #include <string_view>
 
-#include "lsp/utf8.hpp"
+#include "lexer/utf8.hpp"
 
 namespace quellin::lsp {
 

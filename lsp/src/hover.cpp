@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "lsp/server.hpp"
-#include "lsp/utf8.hpp"
+#include "lexer/utf8.hpp"
 
 namespace quellin::lsp {
 

@@ -8,7 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "file_text.hpp"
+#include "lexer/utf8.hpp"
+#include "modules/file_text.hpp"
 #include "modules/modules.hpp"
 #include "parser/parser.hpp"
 

@@ -1,6 +1,7 @@
 #pragma once
-// UTF-8 helpers shared by the lexer and the texts it builds (token payloads, error messages).
+// UTF-8 helpers for source text, token payloads and messages, and for text from the client or the disk.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,5 +44,28 @@ inline void append_utf8(std::string& out, const char32_t* first, const char32_t*
 // Decodes `text` into Unicode scalar values, dropping every carriage return. Each ill-formed
 // sequence (maximal subpart) becomes one U+FFFD, so any byte string decodes.
 std::vector<char32_t> decode_without_carriage_returns(std::string_view text);
+
+// True when `bytes` is well-formed UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+bool is_valid_utf8(std::string_view bytes);
+
+// One decoded character and the number of bytes it took.
+struct Scalar {
+    char32_t value;
+    std::size_t length;
+};
+
+// Decodes the character starting at `bytes[at]` (which must exist). A malformed sequence yields
+// U+FFFD for its first byte alone, so every byte of any input is consumed exactly once.
+Scalar decode_scalar(std::string_view bytes, std::size_t at);
+
+// The characters of `bytes`, malformed bytes each counting as one U+FFFD.
+std::vector<char32_t> scalars(std::string_view bytes);
+
+// True for the characters with the Unicode White_Space property.
+bool is_unicode_whitespace(char32_t c);
+
+// `text` without its trailing (or leading and trailing) Unicode whitespace.
+std::string_view trim_end(std::string_view text);
+std::string_view trim(std::string_view text);
 
 }  // namespace quellin

@@ -118,6 +118,9 @@ public:
     std::map<std::pair<uint32_t, uint32_t>, CallInst> generic_calls;
     std::unordered_set<std::string> tests;
     std::unordered_map<std::string, ModuleApi> modules;
+    // The keys of `modules` in the order of the program's import statements (filled when an import is
+    // installed), so that messages choosing among several modules are deterministic.
+    std::vector<std::string> module_order;
     uint32_t loop_depth = 0;
     bool in_test = false;
 
@@ -174,6 +177,8 @@ public:
                                              const std::string& variant, const ast::FieldInits& fields, Span pos);
     TResult<Type> check_unit_variant_ref(const std::string& written, const std::string& key,
                                          const std::string& variant, const std::optional<Type>& expected, Span pos);
+    // The first imported module (in import order) whose public functions include `fn`.
+    std::optional<std::string> module_exporting(const std::string& fn) const;
 
     // ---- Patterns and exhaustiveness (patterns.cpp) ----
     Status check_pattern(const ast::Pattern& pattern, const Type& subject);
@@ -181,6 +186,12 @@ public:
                                 Span pos);
     bool match_exhaustive(const Type& subject, const std::vector<ast::MatchArm>& arms) const;
     std::string missing_cases_hint(const Type& subject, const std::vector<ast::MatchArm>& arms) const;
+    // The variants of an enum type, read from its generic declaration while an instance is not yet
+    // materialised; nothing for an unknown name.
+    const Variants* enum_variants(const std::string& name) const;
+    // The field-count, field-order and per-field rules shared by record and variant patterns.
+    Status check_fields_in_order(const std::string& shown, const ast::FieldPatterns& given, const Fields& declared,
+                                 bool is_variant, Span pos);
 
     // ---- Generics (generics.cpp) ----
     bool unify_m(const Type& declared, const Type& actual, Bindings& bindings) const;
@@ -198,6 +209,10 @@ public:
                                                      const std::optional<Type>& expected);
     TResult<Type> check_generic_unit_variant_ref(Span pos, const std::string& written, const std::string& key,
                                                  const std::string& variant, const std::optional<Type>& expected);
+    // Checks one argument or field value of a generic call or construction against its declared type
+    // with the bindings so far substituted in (no expected type while that still mentions a parameter).
+    TResult<Type> check_against_declared(const Type& declared, const ast::Expr& value, const Bindings& bindings,
+                                         Span pos);
 
 private:
     // Names already proven free of value cycles (see check_value_cycles).
@@ -214,5 +229,12 @@ std::string canonical_form(const std::string& head, const Fields& fields);
 
 // Joins strings with ", ".
 std::string join(const std::vector<std::string>& items, std::string_view sep = ", ");
+
+// "Maybe.Just(...), Maybe.Nothing" for messages, from a variant list (used for generic declarations,
+// which have no entry in `enums`).
+std::string list_variants(const std::string& written, const Variants& variants);
+
+// The payload fields of the variant called `name`, or nothing when the enum has no such variant.
+const Fields* find_variant(const Variants& variants, std::string_view name);
 
 }  // namespace quellin::typeck

@@ -1,0 +1,544 @@
+// Checking a whole program module by module: imports and interfaces, the declaration passes, the
+// module's statements, and the run-wide tables of generic instantiations.
+
+#include <algorithm>
+
+#include "check/checker.hpp"
+
+namespace quellin::typeck {
+
+namespace {
+
+using Kind = Type::Kind;
+
+// A module to check: its name and its syntax tree, borrowed from the caller.
+struct ModuleRef {
+    const std::string& name;
+    const ast::Program& program;
+};
+
+bool contains(const std::vector<std::string>& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+std::string sorted_joined_keys(const auto& first, const auto& second) {
+    std::vector<std::string> names;
+    for (const auto& entry : first) names.push_back(entry.first);
+    for (const auto& entry : second) names.push_back(entry.first);
+    std::sort(names.begin(), names.end());
+    return join(names);
+}
+
+// Imported modules are libraries: only declarations may appear at their top level.
+Status check_declarations_only(const ast::Program& program) {
+    for (const ast::Stmt& stmt : program.stmts) {
+        const bool is_declaration = ast::as<ast::StmtKind::FnDecl>(stmt) || ast::as<ast::StmtKind::RecordDecl>(stmt) ||
+                                    ast::as<ast::StmtKind::EnumDecl>(stmt) || ast::as<ast::StmtKind::Import>(stmt) ||
+                                    ast::as<ast::StmtKind::Test>(stmt);
+        if (!is_declaration) {
+            return unexpected(
+                err("imported modules contain declarations only — top-level code runs in the entry "
+                    "file; move this into a function",
+                    stmt.span));
+        }
+    }
+    return {};
+}
+
+Expected<std::string, std::string> rewrite_type_name(const std::string& name, std::string_view kind_word,
+                                                     const std::string& module,
+                                                     const std::unordered_set<std::string>& pub_types) {
+    if (name.find('.') != std::string::npos) return name;
+    if (pub_types.contains(name)) return module + "." + name;
+    return unexpected("private " + std::string(kind_word) + " '" + name + "'");
+}
+
+Expected<Fields, std::string> rewrite_fields(const Fields& fields, const std::string& module,
+                                             const std::unordered_set<std::string>& pub_types,
+                                             const std::unordered_map<std::string, Instance>& instances) {
+    Fields out;
+    out.reserve(fields.size());
+    for (const auto& [name, ty] : fields) {
+        QN_TRY_ASSIGN(Type rewritten, rewrite_exported_type(ty, module, pub_types, instances));
+        out.emplace_back(name, std::move(rewritten));
+    }
+    return out;
+}
+
+Expected<Variants, std::string> rewrite_variants(const Variants& variants, const std::string& module,
+                                                 const std::unordered_set<std::string>& pub_types,
+                                                 const std::unordered_map<std::string, Instance>& instances) {
+    Variants out;
+    out.reserve(variants.size());
+    for (const auto& [name, payload] : variants) {
+        QN_TRY_ASSIGN(Fields rewritten, rewrite_fields(payload, module, pub_types, instances));
+        out.emplace_back(name, std::move(rewritten));
+    }
+    return out;
+}
+
+TypeError exposes_private(const std::string& label, const std::string& description, Span span) {
+    return err(label + " uses " + description +
+                   " — exportable signatures and pub-type fields use builtin types or this module's own pub types; "
+                   "mark it pub or keep the item private",
+               span);
+}
+
+Status check_module(const ModuleRef& m, bool is_entry, Apis& apis, CheckInfo& info) {
+    Checker c(m.name);
+    QN_TRY(c.install_imports(m.program, apis));
+    if (!is_entry) QN_TRY(check_declarations_only(m.program));
+    QN_TRY(c.collect_types(m.program));
+    QN_TRY(c.check_value_cycles(m.program));
+    QN_TRY(c.collect_fns(m.program));
+
+    // Top-level code sees no declaration's type parameters.
+    c.type_params.clear();
+    for (const ast::Stmt& stmt : m.program.stmts) QN_TRY(c.check_stmt(stmt));
+
+    if (!is_entry) {
+        QN_TRY_ASSIGN(ModuleApi api, c.compute_interface(m.program));
+        apis.insert_or_assign(m.name, std::move(api));
+    }
+    for (auto& [pos, call] : c.generic_calls) {
+        info.calls.insert_or_assign(std::make_tuple(m.name, pos.first, pos.second), std::move(call));
+    }
+    for (auto& [key, instance] : c.instances) info.instances.emplace(key, std::move(instance));
+    return {};
+}
+
+Expected<CheckInfo, ModuleTypeError> check_all(const std::vector<ModuleRef>& modules) {
+    CheckInfo info;
+    Apis apis;
+    for (size_t i = 0; i < modules.size(); ++i) {
+        auto status = check_module(modules[i], i + 1 == modules.size(), apis, info);
+        if (!status) return unexpected(ModuleTypeError{modules[i].name, std::move(status).error()});
+    }
+    return info;
+}
+
+}  // namespace
+
+Expected<CheckInfo, ModuleTypeError> check_modules_info(const std::vector<ModuleInput>& modules) {
+    std::vector<ModuleRef> refs;
+    refs.reserve(modules.size());
+    for (const auto& [name, program] : modules) refs.push_back(ModuleRef{name, program});
+    return check_all(refs);
+}
+
+Expected<void, ModuleTypeError> check_modules(const std::vector<ModuleInput>& modules) {
+    auto info = check_modules_info(modules);
+    if (!info) return unexpected(std::move(info).error());
+    return {};
+}
+
+Expected<void, TypeError> check_program(const ast::Program& program) {
+    const std::string main_name = "main";
+    auto info = check_all({ModuleRef{main_name, program}});
+    if (!info) return unexpected(std::move(info).error().error);
+    return {};
+}
+
+Status Checker::install_imports(const ast::Program& program, const Apis& apis) {
+    bool seen_other = false;
+    std::unordered_set<std::string> imported;
+    for (const ast::Stmt& stmt : program.stmts) {
+        const auto* import = ast::as<ast::StmtKind::Import>(stmt);
+        if (!import) {
+            seen_other = true;
+            continue;
+        }
+        const std::string& m = import->module;
+        if (seen_other) {
+            return unexpected(
+                err("imports live at the top of the file — move 'import " + m + "' above the first declaration",
+                    stmt.span));
+        }
+        if (m == module) return unexpected(err("module '" + m + "' cannot import itself", stmt.span));
+        if (!imported.insert(m).second) {
+            return unexpected(err("'" + m + "' is imported twice — one import per module", stmt.span));
+        }
+        const auto found = apis.find(m);
+        if (found == apis.end()) {
+            return unexpected(err("unknown module '" + m + "' — expected " + m + ".qn next to this file", stmt.span));
+        }
+        const ModuleApi& api = found->second;
+        for (const auto& [key, instance] : api.instances) instances.emplace(key, instance);
+        for (const auto& [name, generic] : api.generic_records)
+            generic_records.insert_or_assign(m + "." + name, generic);
+        for (const auto& [name, generic] : api.generic_enums) generic_enums.insert_or_assign(m + "." + name, generic);
+        for (const auto& [name, fields] : api.records) {
+            records.insert_or_assign(m + "." + name, fields);
+            for (const auto& field : fields) install_type_closure(field.second, apis);
+        }
+        for (const auto& [name, variants] : api.enums) {
+            enums.insert_or_assign(m + "." + name, variants);
+            for (const auto& variant : variants) {
+                for (const auto& field : variant.second) install_type_closure(field.second, apis);
+            }
+        }
+        modules.insert_or_assign(m, api);
+        module_order.push_back(m);
+    }
+    return {};
+}
+
+Status Checker::collect_types(const ast::Program& program) {
+    // Pass 1: every record and enum name is known before any field is resolved, so declarations may
+    // refer to each other and to themselves in any order.
+    for (const ast::Stmt& stmt : program.stmts) {
+        const auto* record = ast::as<ast::StmtKind::RecordDecl>(stmt);
+        const auto* enum_decl = ast::as<ast::StmtKind::EnumDecl>(stmt);
+        if (!record && !enum_decl) continue;
+        const std::string& n = record ? record->name : enum_decl->name;
+        const std::string kind = record ? "record" : "enum";
+        if (is_builtin_name(n)) {
+            return unexpected(err("'" + n + "' is a builtin name — pick another " + kind + " name", stmt.span));
+        }
+        if (records.contains(n)) {
+            return unexpected(err(record ? "record '" + n + "' is declared twice"
+                                         : "'" + n + "' is already a record — pick another enum name",
+                                  stmt.span));
+        }
+        if (enums.contains(n)) {
+            return unexpected(err(record ? "'" + n + "' is already an enum — pick another record name"
+                                         : "enum '" + n + "' is declared twice",
+                                  stmt.span));
+        }
+        if (modules.contains(n)) {
+            return unexpected(err("'" + n + "' is an imported module — pick another " + kind + " name", stmt.span));
+        }
+        if (generic_records.contains(n) || generic_enums.contains(n)) {
+            return unexpected(err("type '" + n + "' is declared twice", stmt.span));
+        }
+        const auto& params = record ? record->type_params : enum_decl->type_params;
+        if (record && params.empty()) records.emplace(n, Fields{});
+        if (record && !params.empty()) generic_records.emplace(n, GenericRecord{params, {}});
+        if (!record && params.empty()) enums.emplace(n, Variants{});
+        if (!record && !params.empty()) generic_enums.emplace(n, GenericEnum{params, {}});
+    }
+
+    // Pass 2a: record fields.
+    for (const ast::Stmt& stmt : program.stmts) {
+        const auto* record = ast::as<ast::StmtKind::RecordDecl>(stmt);
+        if (!record) continue;
+        type_params = record->type_params;
+        Fields fields;
+        std::unordered_set<std::string> field_names;
+        for (const ast::FieldDef& field : record->fields) {
+            if (!field_names.insert(field.name).second) {
+                return unexpected(
+                    err("duplicate field '" + field.name + "' in record '" + record->name + "'", field.span));
+            }
+            QN_TRY_ASSIGN(Type ty, resolve_type(field.ty));
+            fields.emplace_back(field.name, std::move(ty));
+        }
+        for (const std::string& param : record->type_params) {
+            const bool mentioned = std::any_of(fields.begin(), fields.end(),
+                                               [&](const auto& f) { return mentions_generic_m(f.second, param); });
+            if (!mentioned) {
+                return unexpected(err("type parameter '" + param + "' of record '" + record->name +
+                                          "' appears in no field — constructions could never infer it; use it in a "
+                                          "field or remove it",
+                                      stmt.span));
+            }
+        }
+        if (record->type_params.empty()) {
+            const auto entry = records.find(record->name);
+            if (entry == records.end()) internal_fault("record collected in the first pass");
+            entry->second = std::move(fields);
+        } else {
+            const auto entry = generic_records.find(record->name);
+            if (entry == generic_records.end()) internal_fault("generic record collected in the first pass");
+            entry->second.fields = std::move(fields);
+        }
+    }
+
+    // Pass 2b: enum variants, after all records.
+    for (const ast::Stmt& stmt : program.stmts) {
+        const auto* enum_decl = ast::as<ast::StmtKind::EnumDecl>(stmt);
+        if (!enum_decl) continue;
+        type_params = enum_decl->type_params;
+        Variants variants;
+        std::unordered_set<std::string> variant_names;
+        for (const ast::VariantDef& variant : enum_decl->variants) {
+            if (is_reserved_builtin_name(variant.name)) {
+                return unexpected(
+                    err("'" + variant.name + "' is a builtin constructor — pick another variant name", variant.span));
+            }
+            if (!variant_names.insert(variant.name).second) {
+                return unexpected(
+                    err("duplicate variant '" + variant.name + "' in enum '" + enum_decl->name + "'", variant.span));
+            }
+            Fields payload;
+            std::unordered_set<std::string> payload_names;
+            for (const ast::FieldDef& field : variant.fields) {
+                if (!payload_names.insert(field.name).second) {
+                    return unexpected(err("duplicate field '" + field.name + "' in variant '" + enum_decl->name + "." +
+                                              variant.name + "'",
+                                          field.span));
+                }
+                QN_TRY_ASSIGN(Type ty, resolve_type(field.ty));
+                payload.emplace_back(field.name, std::move(ty));
+            }
+            variants.emplace_back(variant.name, std::move(payload));
+        }
+        for (const std::string& param : enum_decl->type_params) {
+            const bool mentioned = std::any_of(variants.begin(), variants.end(), [&](const auto& v) {
+                return std::any_of(v.second.begin(), v.second.end(),
+                                   [&](const auto& f) { return mentions_generic_m(f.second, param); });
+            });
+            if (!mentioned) {
+                return unexpected(err("type parameter '" + param + "' of enum '" + enum_decl->name +
+                                          "' appears in no variant payload — constructions could never infer it; use "
+                                          "it in a payload or remove it",
+                                      stmt.span));
+            }
+        }
+        if (enum_decl->type_params.empty()) {
+            const auto entry = enums.find(enum_decl->name);
+            if (entry == enums.end()) internal_fault("enum collected in the first pass");
+            entry->second = std::move(variants);
+        } else {
+            const auto entry = generic_enums.find(enum_decl->name);
+            if (entry == generic_enums.end()) internal_fault("generic enum collected in the first pass");
+            entry->second.variants = std::move(variants);
+        }
+    }
+    type_params.clear();
+    return {};
+}
+
+Status Checker::collect_fns(const ast::Program& program) {
+    for (const ast::Stmt& stmt : program.stmts) {
+        const auto* fn = ast::as<ast::StmtKind::FnDecl>(stmt);
+        if (!fn) continue;
+        const std::string& f = fn->name;
+        if (is_reserved_builtin_name(f)) {
+            return unexpected(err("'" + f + "' is a reserved builtin name — pick another function name", stmt.span));
+        }
+        if (fns.contains(f)) return unexpected(err("function '" + f + "' is declared twice", stmt.span));
+        if (records.contains(f)) {
+            return unexpected(err("'" + f + "' is already a record — pick another function name", stmt.span));
+        }
+        if (enums.contains(f)) {
+            return unexpected(err("'" + f + "' is already an enum — pick another function name", stmt.span));
+        }
+        if (modules.contains(f)) {
+            return unexpected(err("'" + f + "' is an imported module — pick another function name", stmt.span));
+        }
+        for (const std::string& param : fn->type_params) {
+            if (records.contains(param) || enums.contains(param)) {
+                return unexpected(err(
+                    "type parameter '" + param + "' shadows the declared type '" + param + "' — pick another letter",
+                    stmt.span));
+            }
+        }
+
+        type_params = fn->type_params;
+        FnSig sig{fn->type_params, {}, Type::void_()};
+        std::unordered_set<std::string> param_names;
+        for (const ast::Param& param : fn->params) {
+            if (!param_names.insert(param.name).second) {
+                return unexpected(err("duplicate parameter name '" + param.name + "'", param.span));
+            }
+            QN_TRY_ASSIGN(Type ty, resolve_type(param.ty));
+            sig.params.push_back(std::move(ty));
+        }
+        QN_TRY_ASSIGN(sig.ret, resolve_type(fn->ret));
+
+        for (const std::string& param : fn->type_params) {
+            const bool mentioned = std::any_of(sig.params.begin(), sig.params.end(),
+                                               [&](const Type& ty) { return mentions_generic_m(ty, param); });
+            if (!mentioned) {
+                return unexpected(err("type parameter '" + param + "' of '" + f +
+                                          "' appears in no parameter type — calls could never infer it; use it in a "
+                                          "parameter or remove it",
+                                      stmt.span));
+            }
+        }
+        if (f == "main" && (!sig.params.empty() || sig.ret != Type::void_())) {
+            return unexpected(
+                err("'main' is the program entry point and must be declared as 'fn main() -> Void' with "
+                    "no parameters",
+                    stmt.span));
+        }
+        fns.emplace(f, std::move(sig));
+    }
+    type_params.clear();
+    return {};
+}
+
+TypeError Checker::module_member_err(const std::string& m, const std::string& member, Span pos) const {
+    const auto found = modules.find(m);
+    if (found == modules.end()) internal_fault("module imported");
+    const ModuleApi& api = found->second;
+    if (contains(api.private_fns, member)) {
+        return err("'" + member + "' exists in module '" + m +
+                       "' but is not public — mark it 'pub fn' (with a /// doc comment) in " + m + ".qn",
+                   pos);
+    }
+    // Identifiers are ASCII, so an ASCII test is the whole upper-case test here.
+    if (!member.empty() && member[0] >= 'A' && member[0] <= 'Z') {
+        if (contains(api.private_types, member)) {
+            return err("'" + member + "' exists in module '" + m +
+                           "' but is not public — mark it 'pub record' / 'pub enum' (with a /// doc comment) in " + m +
+                           ".qn",
+                       pos);
+        }
+        if (api.records.empty() && api.enums.empty()) {
+            return err("module '" + m + "' has no pub type '" + member + "' — mark a record or enum pub in " + m +
+                           ".qn to export it",
+                       pos);
+        }
+        return err("module '" + m + "' has no pub type '" + member +
+                       "' — available: " + sorted_joined_keys(api.records, api.enums),
+                   pos);
+    }
+    if (api.fns.empty()) return err("module '" + m + "' has no pub functions yet — add one in " + m + ".qn", pos);
+    const std::unordered_map<std::string, FnSig> none;
+    return err(
+        "module '" + m + "' has no pub function '" + member + "' — available: " + sorted_joined_keys(api.fns, none),
+        pos);
+}
+
+Expected<ModuleApi, TypeError> Checker::compute_interface(const ast::Program& program) const {
+    ModuleApi api;
+    std::unordered_set<std::string> pub_types;
+    for (const ast::Stmt& stmt : program.stmts) {
+        const auto* record = ast::as<ast::StmtKind::RecordDecl>(stmt);
+        const auto* enum_decl = ast::as<ast::StmtKind::EnumDecl>(stmt);
+        if (!record && !enum_decl) continue;
+        const bool is_pub = record ? record->is_pub : enum_decl->is_pub;
+        const std::string& name = record ? record->name : enum_decl->name;
+        if (is_pub) {
+            pub_types.insert(name);
+        } else {
+            api.private_types.push_back(name);
+        }
+    }
+
+    for (const ast::Stmt& stmt : program.stmts) {
+        if (const auto* fn = ast::as<ast::StmtKind::FnDecl>(stmt)) {
+            if (!fn->is_pub) {
+                api.private_fns.push_back(fn->name);
+                continue;
+            }
+            const auto found = fns.find(fn->name);
+            if (found == fns.end()) internal_fault("function collected in the first pass");
+            FnSig sig{found->second.type_params, {}, Type::void_()};
+            const std::string label = "pub fn '" + fn->name + "'";
+            for (const Type& param : found->second.params) {
+                auto rewritten = rewrite_exported_type(param, module, pub_types, instances);
+                if (!rewritten) return unexpected(exposes_private(label, rewritten.error(), stmt.span));
+                sig.params.push_back(std::move(rewritten).value());
+            }
+            auto rewritten_ret = rewrite_exported_type(found->second.ret, module, pub_types, instances);
+            if (!rewritten_ret) return unexpected(exposes_private(label, rewritten_ret.error(), stmt.span));
+            sig.ret = std::move(rewritten_ret).value();
+            api.fns.insert_or_assign(fn->name, std::move(sig));
+        } else if (const auto* enum_decl = ast::as<ast::StmtKind::EnumDecl>(stmt); enum_decl && enum_decl->is_pub) {
+            const std::string label = "pub enum '" + enum_decl->name + "'";
+            if (enum_decl->type_params.empty()) {
+                const auto found = enums.find(enum_decl->name);
+                if (found == enums.end()) internal_fault("enum collected in the first pass");
+                auto variants = rewrite_variants(found->second, module, pub_types, instances);
+                if (!variants) return unexpected(exposes_private(label, variants.error(), stmt.span));
+                api.enums.insert_or_assign(enum_decl->name, std::move(variants).value());
+            } else {
+                const auto found = generic_enums.find(enum_decl->name);
+                if (found == generic_enums.end()) internal_fault("generic enum collected in the first pass");
+                auto variants = rewrite_variants(found->second.variants, module, pub_types, instances);
+                if (!variants) return unexpected(exposes_private(label, variants.error(), stmt.span));
+                api.generic_enums.insert_or_assign(enum_decl->name,
+                                                   GenericEnum{found->second.type_params, std::move(variants).value()});
+            }
+        } else if (const auto* record = ast::as<ast::StmtKind::RecordDecl>(stmt); record && record->is_pub) {
+            const std::string label = "pub record '" + record->name + "'";
+            if (record->type_params.empty()) {
+                const auto found = records.find(record->name);
+                if (found == records.end()) internal_fault("record collected in the first pass");
+                auto fields = rewrite_fields(found->second, module, pub_types, instances);
+                if (!fields) return unexpected(exposes_private(label, fields.error(), stmt.span));
+                api.records.insert_or_assign(record->name, std::move(fields).value());
+            } else {
+                const auto found = generic_records.find(record->name);
+                if (found == generic_records.end()) internal_fault("generic record collected in the first pass");
+                auto fields = rewrite_fields(found->second.fields, module, pub_types, instances);
+                if (!fields) return unexpected(exposes_private(label, fields.error(), stmt.span));
+                api.generic_records.insert_or_assign(
+                    record->name, GenericRecord{found->second.type_params, std::move(fields).value()});
+            }
+        }
+    }
+
+    // Instantiations travel with the interface when everything they mention is exportable; the
+    // others are simply not visible to importers.
+    for (const auto& [key, instance] : instances) {
+        auto generic = rewrite_type_name(instance.generic, "record", module, pub_types);
+        if (!generic) continue;
+        std::vector<Type> args;
+        args.reserve(instance.args.size());
+        bool exportable = true;
+        for (const Type& arg : instance.args) {
+            auto rewritten = rewrite_exported_type(arg, module, pub_types, instances);
+            if (!rewritten) {
+                exportable = false;
+                break;
+            }
+            args.push_back(std::move(rewritten).value());
+        }
+        if (!exportable) continue;
+        std::string exported_key = mangle_key(generic.value(), args);
+        api.instances.insert_or_assign(std::move(exported_key), Instance{std::move(generic).value(), std::move(args)});
+    }
+    return api;
+}
+
+Expected<Type, std::string> rewrite_exported_type(const Type& type, const std::string& module,
+                                                  const std::unordered_set<std::string>& pub_types,
+                                                  const std::unordered_map<std::string, Instance>& instances) {
+    switch (type.kind) {
+        case Kind::Int:
+        case Kind::Float:
+        case Kind::Text:
+        case Kind::Bytes:
+        case Kind::Bool:
+        case Kind::Void:
+        case Kind::TypeParam: return type;
+        case Kind::Record:
+        case Kind::Enum: {
+            const std::string_view kind_word = type.is(Kind::Record) ? "record" : "enum";
+            const auto instance = instances.find(type.name);
+            if (instance == instances.end()) {
+                QN_TRY_ASSIGN(std::string name, rewrite_type_name(type.name, kind_word, module, pub_types));
+                return Type{type.kind, std::move(name), {}};
+            }
+            QN_TRY_ASSIGN(std::string generic,
+                          rewrite_type_name(instance->second.generic, kind_word, module, pub_types));
+            std::vector<Type> args;
+            args.reserve(instance->second.args.size());
+            for (const Type& arg : instance->second.args) {
+                QN_TRY_ASSIGN(Type rewritten, rewrite_exported_type(arg, module, pub_types, instances));
+                args.push_back(std::move(rewritten));
+            }
+            return Type{type.kind, mangle_key(generic, args), {}};
+        }
+        case Kind::List:
+        case Kind::Map:
+        case Kind::Set:
+        case Kind::Tuple:
+        case Kind::Option:
+        case Kind::Result:
+        case Kind::Fn: break;
+    }
+    std::vector<Type> components;
+    components.reserve(type.args.size());
+    for (const Type& component : type.args) {
+        QN_TRY_ASSIGN(Type rewritten, rewrite_exported_type(component, module, pub_types, instances));
+        components.push_back(std::move(rewritten));
+    }
+    return Type{type.kind, {}, std::move(components)};
+}
+
+}  // namespace quellin::typeck

@@ -1,0 +1,253 @@
+// Turning written type expressions into types, and keeping the record and enum tables complete
+// for generic instances and for the public types of imported modules.
+
+#include <algorithm>
+#include <array>
+
+#include "check/checker.hpp"
+
+namespace quellin::typeck {
+
+namespace {
+
+using Kind = Type::Kind;
+
+struct BuiltinType {
+    std::string_view name;
+    Kind kind;
+    size_t arity;
+    std::string_view expectation;
+};
+
+constexpr std::array<BuiltinType, 11> kBuiltinTypes{{
+    {"Int", Kind::Int, 0, "no type arguments"},
+    {"Float", Kind::Float, 0, "no type arguments"},
+    {"Text", Kind::Text, 0, "no type arguments"},
+    {"Bool", Kind::Bool, 0, "no type arguments"},
+    {"Void", Kind::Void, 0, "no type arguments"},
+    {"Bytes", Kind::Bytes, 0, "no type arguments"},
+    {"List", Kind::List, 1, "exactly one type argument, e.g. List[Int]"},
+    {"Set", Kind::Set, 1, "exactly one type argument, e.g. Set[Text]"},
+    {"Option", Kind::Option, 1, "exactly one type argument, e.g. Option[Int]"},
+    {"Map", Kind::Map, 2, "exactly two type arguments, e.g. Map[Text, Int]"},
+    {"Result", Kind::Result, 2, "exactly two type arguments, e.g. Result[Int, Text]"},
+}};
+
+const BuiltinType* find_builtin_type(std::string_view name) {
+    const auto it =
+        std::find_if(kBuiltinTypes.begin(), kBuiltinTypes.end(), [&](const BuiltinType& b) { return b.name == name; });
+    return it == kBuiltinTypes.end() ? nullptr : &*it;
+}
+
+TypeError arity_err(const std::string& name, std::string_view expectation, size_t found, Span span) {
+    return err("'" + name + "' takes " + std::string(expectation) + ", found " + std::to_string(found) + " argument(s)",
+               span);
+}
+
+TypeError generic_arity_err(const std::string& name, const std::vector<std::string>& params, size_t found, Span span) {
+    return err("'" + name + "' is generic — write " + name + "[" + join(params) + "] with " +
+                   std::to_string(params.size()) + " type argument(s), found " + std::to_string(found),
+               span);
+}
+
+Bindings bind_params(const std::vector<std::string>& params, const std::vector<Type>& args) {
+    Bindings bindings;
+    for (size_t i = 0; i < params.size() && i < args.size(); ++i) bindings.emplace(params[i], args[i]);
+    return bindings;
+}
+
+}  // namespace
+
+TResult<Type> Checker::resolve_type(const ast::TypeExpr& te) {
+    const Span span = te.span;
+
+    if (const auto* fn = ast::as<ast::TypeExprKind::Fn>(te)) {
+        std::vector<Type> params;
+        params.reserve(fn->params.size());
+        for (const ast::TypeExpr& p : fn->params) {
+            QN_TRY_ASSIGN(Type param, resolve_type(p));
+            params.push_back(std::move(param));
+        }
+        QN_TRY_ASSIGN(Type result, resolve_type(*fn->ret));
+        return Type::fn(std::move(params), std::move(result));
+    }
+
+    const auto resolve_args = [this](const std::vector<ast::TypeExpr>& written) -> TResult<std::vector<Type>> {
+        std::vector<Type> args;
+        args.reserve(written.size());
+        for (const ast::TypeExpr& a : written) {
+            QN_TRY_ASSIGN(Type arg, resolve_type(a));
+            args.push_back(std::move(arg));
+        }
+        return args;
+    };
+
+    if (const auto* q = ast::as<ast::TypeExprKind::Qualified>(te)) {
+        const auto api = modules.find(q->module);
+        if (api == modules.end()) {
+            return unexpected(err(
+                "unknown module '" + q->module + "' — add 'import " + q->module + "' at the top of the file", span));
+        }
+        const std::string qualified = q->module + "." + q->name;
+        if (records.contains(qualified) || enums.contains(qualified)) {
+            if (!q->args.empty()) {
+                return unexpected(err("'" + qualified + "' takes no type arguments — it is not generic", span));
+            }
+            return records.contains(qualified) ? Type::record(qualified) : Type::enum_(qualified);
+        }
+        const auto generic_record = generic_records.find(qualified);
+        const auto generic_enum = generic_enums.find(qualified);
+        if (generic_record != generic_records.end() || generic_enum != generic_enums.end()) {
+            const bool is_record = generic_record != generic_records.end();
+            const auto& params = is_record ? generic_record->second.type_params : generic_enum->second.type_params;
+            if (q->args.size() != params.size()) {
+                return unexpected(generic_arity_err(qualified, params, q->args.size(), span));
+            }
+            QN_TRY_ASSIGN(std::vector<Type> args, resolve_args(q->args));
+            std::string key = register_instance(qualified, std::move(args));
+            return is_record ? Type::record(std::move(key)) : Type::enum_(std::move(key));
+        }
+        const ModuleApi& offered = api->second;
+        const auto& private_types = offered.private_types;
+        if (std::find(private_types.begin(), private_types.end(), q->name) != private_types.end()) {
+            return unexpected(err("'" + q->name + "' exists in module '" + q->module +
+                                      "' but is not public — mark it 'pub record' / 'pub enum' (with a /// doc "
+                                      "comment) in " +
+                                      q->module + ".qn",
+                                  span));
+        }
+        std::vector<std::string> available;
+        for (const auto& entry : offered.records) available.push_back(entry.first);
+        for (const auto& entry : offered.enums) available.push_back(entry.first);
+        std::sort(available.begin(), available.end());
+        if (available.empty()) {
+            return unexpected(err(
+                "module '" + q->module + "' has no pub types yet — mark a record or enum pub in " + q->module + ".qn",
+                span));
+        }
+        return unexpected(
+            err("module '" + q->module + "' has no pub type '" + q->name + "' — available: " + join(available), span));
+    }
+
+    const auto& named = std::get<ast::TypeExprKind::Named>(te.kind.v);
+    const std::string& name = named.name;
+    const size_t written = named.args.size();
+
+    if (std::find(type_params.begin(), type_params.end(), name) != type_params.end()) {
+        if (written > 0) {
+            return unexpected(
+                err("type parameter '" + name + "' takes no type arguments — v1 generics have no higher-kinded types",
+                    span));
+        }
+        return Type::type_param(name);
+    }
+
+    if (const BuiltinType* builtin = find_builtin_type(name)) {
+        if (written != builtin->arity) return unexpected(arity_err(name, builtin->expectation, written, span));
+        QN_TRY_ASSIGN(std::vector<Type> args, resolve_args(named.args));
+        return Type{builtin->kind, {}, std::move(args)};
+    }
+    if (name == "Tuple") {
+        if (written == 0) return unexpected(err("'Tuple' needs its element types, e.g. Tuple[Int, Text]", span));
+        QN_TRY_ASSIGN(std::vector<Type> args, resolve_args(named.args));
+        return Type::tuple(std::move(args));
+    }
+    if (name == "Num") return unexpected(err("'Num' is deferred in v0.1 — choose Int or Float explicitly", span));
+    if (name == "Byte") {
+        return unexpected(err("there is no single-byte type — use Bytes buffers (§20) and Int values 0–255", span));
+    }
+
+    if (records.contains(name) || enums.contains(name)) {
+        if (written > 0) return unexpected(arity_err(name, "no type arguments — it is not generic", written, span));
+        return records.contains(name) ? Type::record(name) : Type::enum_(name);
+    }
+
+    const auto generic_record = generic_records.find(name);
+    const auto generic_enum = generic_enums.find(name);
+    if (generic_record != generic_records.end() || generic_enum != generic_enums.end()) {
+        const bool is_record = generic_record != generic_records.end();
+        const auto& params = is_record ? generic_record->second.type_params : generic_enum->second.type_params;
+        if (written != params.size()) return unexpected(generic_arity_err(name, params, written, span));
+        QN_TRY_ASSIGN(std::vector<Type> args, resolve_args(named.args));
+        std::string key = register_instance(name, std::move(args));
+        return is_record ? Type::record(std::move(key)) : Type::enum_(std::move(key));
+    }
+
+    return unexpected(err("unknown type '" + name +
+                              "' — v0.1 types are Int, Float, Text, Bool, Void, List[T], Map[K, V], Set[T], "
+                              "Tuple[...], Option[T], Result[T, E], or a declared record or enum name",
+                          span));
+}
+
+void Checker::ensure_type(const std::string& name) {
+    if (records.contains(name) || enums.contains(name)) return;
+    const auto inst = instances.find(name);
+    if (inst == instances.end()) return;
+    // Substituting may register further instances, so nothing may point into the tables meanwhile.
+    const Instance instance = inst->second;
+
+    if (const auto g = generic_records.find(instance.generic); g != generic_records.end()) {
+        const GenericRecord generic = g->second;
+        const Bindings bindings = bind_params(generic.type_params, instance.args);
+        Fields fields;
+        fields.reserve(generic.fields.size());
+        for (const auto& [field, ty] : generic.fields) fields.emplace_back(field, subst_ty(ty, bindings));
+        records.emplace(name, std::move(fields));
+        return;
+    }
+    if (const auto g = generic_enums.find(instance.generic); g != generic_enums.end()) {
+        const GenericEnum generic = g->second;
+        const Bindings bindings = bind_params(generic.type_params, instance.args);
+        Variants variants;
+        variants.reserve(generic.variants.size());
+        for (const auto& [variant, payload] : generic.variants) {
+            Fields fields;
+            fields.reserve(payload.size());
+            for (const auto& [field, ty] : payload) fields.emplace_back(field, subst_ty(ty, bindings));
+            variants.emplace_back(variant, std::move(fields));
+        }
+        enums.emplace(name, std::move(variants));
+    }
+}
+
+void Checker::install_type_closure(const Type& ty, const Apis& apis) {
+    // A worklist rather than recursion: a chain of records across modules can be arbitrarily long.
+    std::vector<Type> pending{ty};
+    while (!pending.empty()) {
+        const Type cur = std::move(pending.back());
+        pending.pop_back();
+        if (cur.is(Kind::Record) || cur.is(Kind::Enum)) {
+            const std::string& name = cur.name;
+            const size_t dot = name.find('.');
+            if (dot == std::string::npos || records.contains(name) || enums.contains(name)) continue;
+            const auto api = apis.find(name.substr(0, dot));
+            if (api == apis.end()) continue;
+            const std::string member = name.substr(dot + 1);
+            if (const auto r = api->second.records.find(member); r != api->second.records.end()) {
+                records.emplace(name, r->second);
+                for (const auto& field : r->second) pending.push_back(field.second);
+            } else if (const auto e = api->second.enums.find(member); e != api->second.enums.end()) {
+                enums.emplace(name, e->second);
+                for (const auto& variant : e->second) {
+                    for (const auto& field : variant.second) pending.push_back(field.second);
+                }
+            }
+            continue;
+        }
+        // Scalars and type parameters have no components; composites walk every component.
+        for (const Type& component : cur.args) pending.push_back(component);
+    }
+}
+
+std::string Checker::variant_list(const std::string& written, const std::string& key) const {
+    const auto found = enums.find(key);
+    if (found == enums.end()) internal_fault("enum collected");
+    std::vector<std::string> items;
+    items.reserve(found->second.size());
+    for (const auto& [variant, payload] : found->second) {
+        items.push_back(written + "." + variant + (payload.empty() ? "" : "(...)"));
+    }
+    return join(items);
+}
+
+}  // namespace quellin::typeck

@@ -1,0 +1,156 @@
+// Scopes, name declaration and lookup, and the checking of function bodies in isolation from the
+// top-level code.
+
+#include <algorithm>
+#include <array>
+
+#include "check/checker.hpp"
+
+namespace quellin::typeck {
+
+namespace {
+
+constexpr std::array<std::string_view, 23> kBuiltinNames{
+    "Int",    "Num",    "Map",   "Set",       "Float",      "Bytes", "Text", "Bool", "Byte", "Void", "List", "Tuple",
+    "Option", "Result", "print", "read_file", "write_file", "args",  "env",  "Some", "None", "Ok",   "Err",
+};
+
+constexpr std::array<std::string_view, 9> kReservedBuiltinNames{
+    "Ok", "Err", "env", "args", "Some", "None", "print", "read_file", "write_file",
+};
+
+template <size_t N>
+bool contains(const std::array<std::string_view, N>& names, std::string_view name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// Parks the top-level scopes while a function body is checked, and puts everything back on every
+// way out, so a failed body leaves the checker as it found it.
+class FnBodyScope {
+public:
+    FnBodyScope(Checker& c, Type ret, std::vector<std::string> type_params)
+        : c_(c), saved_ret_(std::move(c.ret)), saved_type_params_(std::move(c.type_params)) {
+        c_.ret = std::move(ret);
+        c_.type_params = std::move(type_params);
+        c_.outer_scopes = std::move(c_.scopes);
+        c_.scopes.assign(1, Scope{});
+    }
+    FnBodyScope(const FnBodyScope&) = delete;
+    FnBodyScope& operator=(const FnBodyScope&) = delete;
+    ~FnBodyScope() {
+        c_.scopes = std::move(c_.outer_scopes);
+        c_.outer_scopes.clear();
+        c_.ret = std::move(saved_ret_);
+        c_.type_params = std::move(saved_type_params_);
+    }
+
+private:
+    Checker& c_;
+    std::optional<Type> saved_ret_;
+    std::vector<std::string> saved_type_params_;
+};
+
+bool if_definitely_returns(const ast::StmtKind::If& s) {
+    if (!s.else_block || !block_definitely_returns(s.else_block->stmts)) return false;
+    return std::all_of(s.branches.begin(), s.branches.end(),
+                       [](const ast::IfBranch& b) { return block_definitely_returns(b.block.stmts); });
+}
+
+bool match_definitely_returns(const ast::StmtKind::Match& s) {
+    return std::all_of(s.arms.begin(), s.arms.end(),
+                       [](const ast::MatchArm& arm) { return block_definitely_returns(arm.body.stmts); });
+}
+
+}  // namespace
+
+bool is_builtin_name(std::string_view name) { return contains(kBuiltinNames, name); }
+
+bool is_reserved_builtin_name(std::string_view name) { return contains(kReservedBuiltinNames, name); }
+
+Checker::Checker(std::string module_name) : scopes(1), module(std::move(module_name)) {}
+
+Status Checker::declare(const std::string& name, Type ty, bool is_mutable, Span pos) {
+    if (is_reserved_builtin_name(name)) {
+        return unexpected(err("'" + name + "' is a reserved builtin name — pick another name", pos));
+    }
+    if (fns.contains(name)) {
+        return unexpected(err("'" + name + "' is already a top-level function — pick another name", pos));
+    }
+    if (records.contains(name)) return unexpected(err("'" + name + "' is a record name — pick another name", pos));
+    if (enums.contains(name)) return unexpected(err("'" + name + "' is an enum name — pick another name", pos));
+    if (modules.contains(name)) {
+        return unexpected(err("'" + name + "' is an imported module — pick another name", pos));
+    }
+    if (scopes.empty()) internal_fault("scope stack never empty");
+    Scope& innermost = scopes.back();
+    if (innermost.contains(name)) {
+        return unexpected(err("'" + name +
+                                  "' is already declared in this scope — QUELLIN has no same-scope shadowing; use a "
+                                  "new name (or 'mut' if you want to reassign)",
+                              pos));
+    }
+    innermost.emplace(name, VarInfo{std::move(ty), is_mutable});
+    return {};
+}
+
+const VarInfo* Checker::lookup(const std::string& name) const {
+    for (auto scope = scopes.rbegin(); scope != scopes.rend(); ++scope) {
+        if (const auto it = scope->find(name); it != scope->end()) return &it->second;
+    }
+    return nullptr;
+}
+
+TResult<Type> Checker::conform(const std::optional<Type>& expected, Type found, Span pos) const {
+    if (!expected || *expected == found) return found;
+    return unexpected(err("expected " + expected->to_string() + ", found " + found.to_string(), pos));
+}
+
+bool Checker::captured_in_lambda(const std::string& name) const {
+    if (lambda_bases.empty()) return false;
+    const size_t base = lambda_bases.back();
+    for (size_t i = scopes.size(); i-- > 0;) {
+        if (scopes[i].contains(name)) return i < base;
+    }
+    return false;
+}
+
+bool Checker::in_outer_scopes(const std::string& name) const {
+    return std::any_of(outer_scopes.begin(), outer_scopes.end(),
+                       [&](const Scope& scope) { return scope.contains(name); });
+}
+
+Status Checker::check_fn(const ast::StmtKind::FnDecl& decl, Span pos) {
+    const auto found = fns.find(decl.name);
+    if (found == fns.end()) internal_fault("signature collected in the first pass");
+    const FnSig sig = found->second;
+
+    const FnBodyScope body_scope(*this, sig.ret, decl.type_params);
+    const size_t declared = std::min(decl.params.size(), sig.params.size());
+    for (size_t i = 0; i < declared; ++i) {
+        QN_TRY(declare(decl.params[i].name, sig.params[i], false, decl.params[i].span));
+    }
+
+    if (const auto* block = std::get_if<ast::FnBody::Block>(&decl.body.v)) {
+        for (const ast::Stmt& stmt : block->block.stmts) QN_TRY(check_stmt(stmt));
+        if (sig.ret != Type::void_() && !block_definitely_returns(block->block.stmts)) {
+            return unexpected(err("not every path in '" + decl.name + "' returns " + sig.ret.to_string() +
+                                      " — add a final return or an else branch",
+                                  pos));
+        }
+        return {};
+    }
+    const auto& body = std::get<ast::FnBody::Expr>(decl.body.v);
+    QN_TRY(check_expr(body.expr, sig.ret));
+    return {};
+}
+
+bool block_definitely_returns(const std::vector<ast::Stmt>& stmts) {
+    return std::any_of(stmts.begin(), stmts.end(), [](const ast::Stmt& stmt) {
+        if (ast::as<ast::StmtKind::Return>(stmt)) return true;
+        if (const auto* s = ast::as<ast::StmtKind::If>(stmt)) return if_definitely_returns(*s);
+        if (const auto* s = ast::as<ast::StmtKind::Match>(stmt)) return match_definitely_returns(*s);
+        return false;
+    });
+}
+
+}  // namespace quellin::typeck

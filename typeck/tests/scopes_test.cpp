@@ -1,0 +1,218 @@
+#include <gtest/gtest.h>
+
+#include "check/checker.hpp"
+#include "check_helpers.hpp"
+
+namespace quellin::typeck {
+namespace {
+
+constexpr const char* kNoShadowing =
+    "' is already declared in this scope — QUELLIN has no same-scope shadowing; use a new name (or 'mut' if you "
+    "want to reassign)";
+
+ast::Program parsed(const std::string& source) {
+    auto program = parse(source);
+    if (!program) {
+        ADD_FAILURE() << "does not parse: " << program.error().message << "\n" << source;
+        return {};
+    }
+    return std::move(program).value();
+}
+
+// A checker for `source` after the declaration passes, as module checking leaves it before statements.
+Checker collected(const ast::Program& program, const Apis& apis = {}) {
+    Checker c("main");
+    EXPECT_TRUE(c.install_imports(program, apis));
+    EXPECT_TRUE(c.collect_types(program));
+    EXPECT_TRUE(c.collect_fns(program));
+    return c;
+}
+
+const ast::StmtKind::FnDecl& fn_decl(const ast::Program& program, size_t index) {
+    return std::get<ast::StmtKind::FnDecl>(program.stmts[index].kind.v);
+}
+
+TEST(Declare, NameRulesInOrder) {
+    Apis apis;
+    apis.emplace("utils", ModuleApi{});
+    const ast::Program program = parsed(
+        "import utils\n"
+        "fn area() -> Int = 1\n"
+        "record Point:\n"
+        "    x: Int\n"
+        "enum Shape:\n"
+        "    Empty\n");
+    const struct {
+        const char* name;
+        std::string message;
+    } cases[] = {
+        {"print", "'print' is a reserved builtin name — pick another name"},
+        {"None", "'None' is a reserved builtin name — pick another name"},
+        {"area", "'area' is already a top-level function — pick another name"},
+        {"Point", "'Point' is a record name — pick another name"},
+        {"Shape", "'Shape' is an enum name — pick another name"},
+        {"utils", "'utils' is an imported module — pick another name"},
+        {"x", std::string("'x") + kNoShadowing},
+    };
+    for (const auto& c : cases) {
+        Checker checker = collected(program, apis);
+        ASSERT_TRUE(checker.declare("x", Type::int_(), false, Span{1, 1}));
+        const auto status = checker.declare(c.name, Type::text(), false, Span{7, 3});
+        ASSERT_FALSE(status) << c.name;
+        EXPECT_EQ(status.error().message, c.message);
+        EXPECT_EQ(status.error().span, (Span{7, 3}));
+    }
+    Checker checker = collected(program, apis);
+    EXPECT_TRUE(checker.declare("Print", Type::int_(), false, Span{1, 1}));
+}
+
+TEST(Declare, InnerScopeHidesOuterUntilPopped) {
+    Checker c("main");
+    ASSERT_TRUE(c.declare("x", Type::int_(), true, Span{1, 1}));
+    c.scopes.emplace_back();
+    ASSERT_TRUE(c.declare("x", Type::text(), false, Span{2, 5}));
+    ASSERT_NE(c.lookup("x"), nullptr);
+    EXPECT_EQ(c.lookup("x")->ty, Type::text());
+    EXPECT_FALSE(c.lookup("x")->is_mutable);
+    c.scopes.pop_back();
+    EXPECT_EQ(c.lookup("x")->ty, Type::int_());
+    EXPECT_TRUE(c.lookup("x")->is_mutable);
+    EXPECT_EQ(c.lookup("y"), nullptr);
+}
+
+TEST(Lookup, NeverSearchesParkedScopes) {
+    Checker c("main");
+    c.outer_scopes.push_back(Scope{{"top", VarInfo{Type::int_(), false}}});
+    EXPECT_EQ(c.lookup("top"), nullptr);
+    EXPECT_TRUE(c.in_outer_scopes("top"));
+    EXPECT_FALSE(c.in_outer_scopes("other"));
+}
+
+TEST(Conform, ComparesWithTheExpectedType) {
+    const Checker c("main");
+    EXPECT_EQ(*c.conform(std::nullopt, Type::int_(), Span{1, 1}), Type::int_());
+    EXPECT_EQ(*c.conform(Type::list(Type::int_()), Type::list(Type::int_()), Span{1, 1}), Type::list(Type::int_()));
+    const auto mismatch = c.conform(Type::option(Type::int_()), Type::text(), Span{3, 9});
+    ASSERT_FALSE(mismatch);
+    EXPECT_EQ(mismatch.error().message, "expected Option[Int], found Text");
+    EXPECT_EQ(mismatch.error().span, (Span{3, 9}));
+}
+
+TEST(CapturedInLambda, OnlyNamesOutsideTheInnermostLambda) {
+    Checker c("main");
+    ASSERT_TRUE(c.declare("local", Type::int_(), true, Span{1, 1}));
+    EXPECT_FALSE(c.captured_in_lambda("local"));  // no lambda at all
+
+    c.scopes.emplace_back();
+    c.lambda_bases.push_back(c.scopes.size() - 1);
+    ASSERT_TRUE(c.declare("param", Type::int_(), false, Span{1, 1}));
+    c.scopes.emplace_back();  // a block inside the lambda
+    ASSERT_TRUE(c.declare("inner", Type::int_(), true, Span{1, 1}));
+
+    EXPECT_TRUE(c.captured_in_lambda("local"));
+    EXPECT_FALSE(c.captured_in_lambda("param"));
+    EXPECT_FALSE(c.captured_in_lambda("inner"));
+    EXPECT_FALSE(c.captured_in_lambda("unknown"));
+
+    // A lambda nested in the lambda captures the outer lambda's names too.
+    c.scopes.emplace_back();
+    c.lambda_bases.push_back(c.scopes.size() - 1);
+    EXPECT_TRUE(c.captured_in_lambda("param"));
+}
+
+TEST(CheckFn, ReturnPathRule) {
+    const std::string not_every_path = "not every path in 'f' returns Int — add a final return or an else branch";
+    const struct {
+        const char* source;
+        bool passes;
+    } cases[] = {
+        {"fn f(c: Bool) -> Int:\n    if c:\n        return 1\n", false},
+        {"fn f(c: Bool) -> Int:\n    if c:\n        return 1\n    else:\n        return 2\n", true},
+        {"fn f(c: Bool) -> Int:\n    if c:\n        return 1\n    elif c:\n        print(\"x\")\n"
+         "    else:\n        return 2\n",
+         false},
+        {"fn f(c: Bool) -> Int:\n    if c:\n        return 1\n    elif c:\n        return 3\n"
+         "    else:\n        return 2\n",
+         true},
+        {"fn f(c: Bool) -> Int:\n    while c:\n        return 1\n", false},
+        {"fn f(c: Bool) -> Int:\n    for x in [1]:\n        return 1\n", false},
+        {"fn f(c: Bool) -> Int:\n    return 1\n    print(\"after\")\n", true},
+        {"fn f(c: Bool) -> Int:\n    match c:\n        case true:\n            return 1\n"
+         "        case false:\n            return 0\n",
+         true},
+        {"fn f(c: Bool) -> Int:\n    match c:\n        case true:\n            return 1\n"
+         "        case false:\n            print(\"no\")\n",
+         false},
+        {"fn f(c: Bool) -> Int:\n    print(\"x\")\n", false},
+        {"fn f(c: Bool) -> Void:\n    print(\"x\")\n", true},
+        {"fn f(c: Bool) -> Void:\n    if c:\n        return\n", true},
+        {"fn f(c: Bool) -> Int = 1\n", true},
+    };
+    for (const auto& tc : cases) {
+        SCOPED_TRACE(tc.source);
+        const ast::Program program = parsed(tc.source);
+        Checker c = collected(program);
+        const auto status = c.check_fn(fn_decl(program, 0), Span{1, 1});
+        if (tc.passes) {
+            EXPECT_TRUE(status) << status.error().message;
+            continue;
+        }
+        ASSERT_FALSE(status);
+        EXPECT_EQ(status.error().message, not_every_path);
+        EXPECT_EQ(status.error().span, (Span{1, 1}));
+    }
+}
+
+TEST(CheckFn, ParametersAreDeclaredInTheFunctionScope) {
+    const ast::Program program = parsed(
+        "record Point:\n"
+        "    x: Int\n"
+        "fn f(a: Int, Point: Int) -> Void = print(\"x\")\n"
+        "fn g(a: Int, b: Int) -> Void = print(\"x\")\n");
+    Checker c = collected(program);
+    const auto record_param = c.check_fn(fn_decl(program, 1), program.stmts[1].span);
+    ASSERT_FALSE(record_param);
+    EXPECT_EQ(record_param.error().message, "'Point' is a record name — pick another name");
+    EXPECT_EQ(record_param.error().span, (Span{3, 14}));
+
+    // Two parameters of one name reach the body check as a same-scope duplicate at the second.
+    ast::Program twice = program;
+    auto& g = std::get<ast::StmtKind::FnDecl>(twice.stmts[2].kind.v);
+    g.params[1].name = "a";
+    const auto duplicate = c.check_fn(g, twice.stmts[2].span);
+    ASSERT_FALSE(duplicate);
+    EXPECT_EQ(duplicate.error().message, std::string("'a") + kNoShadowing);
+    EXPECT_EQ(duplicate.error().span, (Span{4, 14}));
+}
+
+TEST(CheckFn, RestoresTheTopLevelStateEvenAfterAFailure) {
+    const ast::Program program = parsed("fn f[T](x: T, c: Bool) -> Int:\n    if c:\n        return 1\n");
+    Checker c = collected(program);
+    ASSERT_TRUE(c.declare("top", Type::int_(), false, Span{9, 1}));
+    const auto status = c.check_fn(fn_decl(program, 0), Span{1, 1});
+    ASSERT_FALSE(status);
+    EXPECT_NE(c.lookup("top"), nullptr);
+    EXPECT_EQ(c.lookup("x"), nullptr);
+    EXPECT_EQ(c.scopes.size(), 1u);
+    EXPECT_TRUE(c.outer_scopes.empty());
+    EXPECT_FALSE(c.ret.has_value());
+    EXPECT_TRUE(c.type_params.empty());
+}
+
+TEST(BuiltinNames, DeclarationAndReservedLists) {
+    for (const char* name : {"Int",        "Num",  "Map",  "Set",   "Float",  "Bytes",  "Text",  "Bool",
+                             "Byte",       "Void", "List", "Tuple", "Option", "Result", "print", "read_file",
+                             "write_file", "args", "env",  "Some",  "None",   "Ok",     "Err"}) {
+        EXPECT_TRUE(is_builtin_name(name)) << name;
+    }
+    EXPECT_FALSE(is_builtin_name("Point"));
+    EXPECT_FALSE(is_builtin_name("int"));
+    for (const char* name : {"Ok", "Err", "env", "args", "Some", "None", "print", "read_file", "write_file"}) {
+        EXPECT_TRUE(is_reserved_builtin_name(name)) << name;
+    }
+    EXPECT_FALSE(is_reserved_builtin_name("Int"));
+    EXPECT_FALSE(is_reserved_builtin_name("Print"));
+}
+
+}  // namespace
+}  // namespace quellin::typeck

@@ -1,0 +1,57 @@
+#include "typeck/types.hpp"
+
+#include <gtest/gtest.h>
+
+namespace quellin::typeck {
+namespace {
+
+TEST(TypeDisplay, PrintsEveryFormInQuellinNotation) {
+    const struct {
+        Type type;
+        const char* display;
+    } cases[] = {
+        {Type::int_(), "Int"},
+        {Type::float_(), "Float"},
+        {Type::text(), "Text"},
+        {Type::bytes(), "Bytes"},
+        {Type::bool_(), "Bool"},
+        {Type::void_(), "Void"},
+        {Type::list(Type::map(Type::text(), Type::option(Type::int_()))), "List[Map[Text, Option[Int]]]"},
+        {Type::set(Type::text()), "Set[Text]"},
+        {Type::result(Type::int_(), Type::text()), "Result[Int, Text]"},
+        {Type::tuple({}), "Tuple[]"},
+        {Type::tuple({Type::int_()}), "Tuple[Int]"},
+        {Type::tuple({Type::int_(), Type::record("Point")}), "Tuple[Int, Point]"},
+        {Type::fn({Type::int_(), Type::text()}, Type::bool_()), "fn(Int, Text) -> Bool"},
+        {Type::fn({}, Type::bool_()), "fn() -> Bool"},
+        {Type::fn({Type::fn({}, Type::void_())}, Type::list(Type::int_())), "fn(fn() -> Void) -> List[Int]"},
+        {Type::record("Pair[Int, Text]"), "Pair[Int, Text]"},
+        {Type::enum_("shapes.Shape"), "shapes.Shape"},
+        {Type::type_param("T"), "T"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.type.to_string(), c.display);
+}
+
+TEST(TypeEquality, IsStructural) {
+    EXPECT_EQ(Type::record("Point"), Type::record("Point"));
+    EXPECT_NE(Type::record("Point"), Type::enum_("Point"));
+    EXPECT_NE(Type::record("Point"), Type::record("point"));
+    EXPECT_NE(Type::tuple({Type::int_(), Type::text()}), Type::tuple({Type::int_()}));
+    EXPECT_NE(Type::tuple({Type::int_(), Type::text()}), Type::tuple({Type::text(), Type::int_()}));
+    EXPECT_EQ(Type::type_param("T"), Type::type_param("T"));
+    EXPECT_NE(Type::type_param("T"), Type::type_param("U"));
+    EXPECT_NE(Type::fn({Type::int_()}, Type::int_()), Type::fn({}, Type::int_()));
+    EXPECT_NE(Type::map(Type::int_(), Type::text()), Type::map(Type::text(), Type::int_()));
+}
+
+TEST(TypeHelpers, TypeListAndInstanceKeys) {
+    EXPECT_EQ(type_list({Type::int_(), Type::text()}), "Int, Text");
+    EXPECT_EQ(type_list({}), "");
+    EXPECT_EQ(mangle_key("Pair", {Type::int_(), Type::list(Type::text())}), "Pair[Int, List[Text]]");
+    EXPECT_EQ(mangle_key("Box", {Type::option(Type::int_())}), "Box[Option[Int]]");
+    EXPECT_EQ(mangle_key("shapes.Pair", {Type::record("shapes.Point"), Type::type_param("T")}),
+              "shapes.Pair[shapes.Point, T]");
+}
+
+}  // namespace
+}  // namespace quellin::typeck

@@ -1,0 +1,656 @@
+// Expression checking: names, literals, collections, field access, indexing, `with` updates, operators,
+// lambdas, text interpolation and `?`. Calls and constructions are delegated to the call checks.
+//
+// Every expression kind is checked in a function of its own, and what follows a sub-expression's check (the
+// result and its diagnostics) sits in a further function, so that the frames on the recursion path
+// (check_expr -> one kind -> check_expr) stay small: operator and postfix chains recurse once per level.
+#include <optional>
+#include <string>
+#include <unordered_set>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "check/checker.hpp"
+
+namespace quellin::typeck {
+
+namespace {
+
+using ExpectedType = std::optional<Type>;
+
+// The lambda's own scope on top of the enclosing ones, registered as the innermost lambda base.
+class LambdaScopeGuard {
+public:
+    explicit LambdaScopeGuard(Checker& c) : c_(c) {
+        c_.scopes.emplace_back();
+        c_.lambda_bases.push_back(c_.scopes.size() - 1);
+    }
+    ~LambdaScopeGuard() {
+        c_.lambda_bases.pop_back();
+        c_.scopes.pop_back();
+    }
+    LambdaScopeGuard(const LambdaScopeGuard&) = delete;
+    LambdaScopeGuard& operator=(const LambdaScopeGuard&) = delete;
+
+private:
+    Checker& c_;
+};
+
+// A block lambda's `return` answers to the lambda's result type, not to the enclosing function's.
+class RetSwapGuard {
+public:
+    RetSwapGuard(Checker& c, Type lambda_ret) : c_(c), saved_(std::exchange(c_.ret, std::move(lambda_ret))) {}
+    ~RetSwapGuard() { c_.ret = std::move(saved_); }
+    RetSwapGuard(const RetSwapGuard&) = delete;
+    RetSwapGuard& operator=(const RetSwapGuard&) = delete;
+
+private:
+    Checker& c_;
+    std::optional<Type> saved_;
+};
+
+TResult<Type> fail(const std::string& message, Span pos) { return unexpected(err(message, pos)); }
+
+std::string quoted(const std::string& name) { return "'" + name + "'"; }
+
+bool is_builtin_fn(const std::string& name) {
+    return name == "env" || name == "args" || name == "print" || name == "read_file" || name == "write_file";
+}
+
+std::string field_names(const Fields& fields) {
+    std::vector<std::string> names;
+    names.reserve(fields.size());
+    for (const auto& field : fields) names.push_back(field.first);
+    return join(names);
+}
+
+const Type* find_field(const Fields& fields, const std::string& name) {
+    for (const auto& field : fields) {
+        if (field.first == name) return &field.second;
+    }
+    return nullptr;
+}
+
+// The function type of a signature: a top-level function used as a value.
+Type fn_type(const FnSig& sig) { return Type::fn(sig.params, sig.ret); }
+
+// ---- Literals and names ----
+
+TResult<Type> check_text(Checker& c, const ast::ExprKind::Text& text) {
+    for (const ast::TextPart& part : text.parts) {
+        const auto* interp = std::get_if<ast::TextPart::Expr>(&part.v);
+        if (!interp) continue;
+        const ast::Expr& inner = *interp->expr;
+        QN_TRY_ASSIGN(const Type ty, c.check_expr(inner, std::nullopt));
+        if (ty.is(Type::Kind::Void)) {
+            return fail("cannot interpolate a Void value — this expression produces no value", inner.span);
+        }
+        if (ty.is(Type::Kind::Fn)) {
+            return fail("cannot interpolate a function value — call it and interpolate the result", inner.span);
+        }
+    }
+    return Type::text();
+}
+
+TResult<Type> check_none(const ExpectedType& expected, Span pos) {
+    if (!expected) {
+        return fail("cannot infer the type of 'None' here — annotate the target, e.g. 'let x: Option[Int] = None'",
+                    pos);
+    }
+    if (!expected->is(Type::Kind::Option)) {
+        return fail("'None' is an Option value, but " + expected->to_string() + " is expected here", pos);
+    }
+    return *expected;
+}
+
+TResult<Type> check_ident(Checker& c, const std::string& name, const ExpectedType& expected, Span pos) {
+    if (name == "None") return check_none(expected, pos);
+    if (name == "Some" || name == "Ok" || name == "Err") {
+        return fail(quoted(name) + " is a constructor — call it with a value: " + name + "(...)", pos);
+    }
+    if (const VarInfo* var = c.lookup(name)) return var->ty;
+    if (c.modules.contains(name)) {
+        return fail(quoted(name) + " is a module — use its functions qualified: " + name + ".function(...)", pos);
+    }
+    if (c.enums.contains(name)) {
+        return fail(quoted(name) + " is an enum — write one of its variants: " + c.variant_list(name, name), pos);
+    }
+    if (const auto fn = c.fns.find(name); fn != c.fns.end()) {
+        if (!fn->second.type_params.empty()) {
+            return fail("generic " + quoted(name) +
+                            " has no single type — call it directly, or wrap it: fn(x: Int) -> Int = " + name + "(x)",
+                        pos);
+        }
+        return fn_type(fn->second);
+    }
+    if (is_builtin_fn(name)) {
+        return fail(quoted(name) + " is a builtin, not a value — call " + name + "(...)", pos);
+    }
+    if (c.in_outer_scopes(name)) {
+        if (c.in_test) {
+            return fail(quoted(name) +
+                            " is a top-level variable — tests are self-contained in QUELLIN; declare the value "
+                            "inside the test",
+                        pos);
+        }
+        return fail(quoted(name) +
+                        " is a top-level variable — functions only see their parameters and locals in QUELLIN; "
+                        "pass it as a parameter",
+                    pos);
+    }
+    return fail("unknown name " + quoted(name), pos);
+}
+
+// ---- Constructions ----
+
+TResult<Type> check_construct(Checker& c, const ast::ExprKind::Construct& e, const ExpectedType& expected, Span pos) {
+    const std::string& name = e.name;
+    if (c.generic_records.contains(name)) {
+        QN_TRY_ASSIGN(Type made, c.check_generic_record_construction(pos, name, name, e.fields));
+        return c.conform(expected, std::move(made), pos);
+    }
+    if (c.records.contains(name)) return c.check_record_construction(name, name, e.fields, pos);
+    if (c.enums.contains(name)) {
+        return fail(quoted(name) + " is an enum — construct one of its variants: " + c.variant_list(name, name), pos);
+    }
+    if (c.fns.contains(name)) {
+        return fail(quoted(name) + " is a function — named arguments construct records; call it positionally: " +
+                        name + "(...)",
+                    pos);
+    }
+    return fail("unknown record " + quoted(name), pos);
+}
+
+// m.E.V(field: ...): a variant of an enum exported by module m, shown to the user as m.E.
+TResult<Type> check_module_variant_construct(Checker& c, const ast::ExprKind::VariantConstruct& e,
+                                             const std::string& m, const ExpectedType& expected, Span pos) {
+    if (!c.modules.contains(m)) {
+        return fail("unknown module " + quoted(m) + " — add 'import " + m + "' at the top of the file", pos);
+    }
+    const std::string qualified = m + "." + e.enum_name;
+    if (c.generic_enums.contains(qualified)) {
+        QN_TRY_ASSIGN(Type made, c.check_generic_variant_construction(pos, qualified, qualified, e.variant, e.fields,
+                                                                      expected));
+        return c.conform(expected, std::move(made), pos);
+    }
+    if (c.enums.contains(qualified)) {
+        return c.check_variant_construction(qualified, qualified, e.variant, e.fields, pos);
+    }
+    return unexpected(c.module_member_err(m, e.enum_name, pos));
+}
+
+// m.R(field: ...): a record exported by module m, parsed in the shape of a variant construction.
+TResult<Type> check_module_record_construct(Checker& c, const ast::ExprKind::VariantConstruct& e,
+                                            const ExpectedType& expected, Span pos) {
+    const std::string& m = e.enum_name;
+    const std::string qualified = m + "." + e.variant;
+    if (c.generic_records.contains(qualified)) {
+        QN_TRY_ASSIGN(Type made, c.check_generic_record_construction(pos, qualified, qualified, e.fields));
+        return c.conform(expected, std::move(made), pos);
+    }
+    if (c.records.contains(qualified)) return c.check_record_construction(qualified, qualified, e.fields, pos);
+    return unexpected(c.module_member_err(m, e.variant, pos));
+}
+
+TResult<Type> check_variant_construct(Checker& c, const ast::ExprKind::VariantConstruct& e,
+                                      const ExpectedType& expected, Span pos) {
+    if (e.module) return check_module_variant_construct(c, e, *e.module, expected, pos);
+    if (c.modules.contains(e.enum_name)) return check_module_record_construct(c, e, expected, pos);
+    const std::string& name = e.enum_name;
+    if (c.generic_enums.contains(name)) {
+        QN_TRY_ASSIGN(Type made, c.check_generic_variant_construction(pos, name, name, e.variant, e.fields, expected));
+        return c.conform(expected, std::move(made), pos);
+    }
+    if (c.enums.contains(name)) return c.check_variant_construction(name, name, e.variant, e.fields, pos);
+    if (c.records.contains(name)) {
+        return fail("records have no variants — " + quoted(name) + " is a record; construct it directly: " + name +
+                        "(field: ...)",
+                    pos);
+    }
+    return fail("unknown enum " + quoted(name), pos);
+}
+
+// ---- Collections ----
+
+// Checks items against the first item's type; `elem` is the element type the context asks for, if any.
+TResult<Type> check_items(Checker& c, const std::vector<ast::Expr>& items, const ExpectedType& elem) {
+    QN_TRY_ASSIGN(Type first, c.check_expr(items.front(), elem));
+    const ExpectedType item_type = first;
+    for (size_t i = 1; i < items.size(); ++i) QN_TRY(c.check_expr(items[i], item_type));
+    return first;
+}
+
+ExpectedType element_of(const ExpectedType& expected, Type::Kind kind) {
+    if (expected && expected->is(kind)) return expected->elem();
+    return std::nullopt;
+}
+
+TResult<Type> check_list(Checker& c, const ast::ExprKind::List& e, const ExpectedType& expected, Span pos) {
+    if (e.items.empty()) {
+        if (expected && expected->is(Type::Kind::List)) return *expected;
+        return fail("cannot infer the element type of an empty list — annotate the target, e.g. 'let xs: List[Int] = "
+                    "[]'",
+                    pos);
+    }
+    QN_TRY_ASSIGN(Type elem, check_items(c, e.items, element_of(expected, Type::Kind::List)));
+    return Type::list(std::move(elem));
+}
+
+TResult<Type> check_set(Checker& c, const ast::ExprKind::Set& e, const ExpectedType& expected) {
+    QN_TRY_ASSIGN(Type elem, check_items(c, e.items, element_of(expected, Type::Kind::Set)));
+    return Type::set(std::move(elem));
+}
+
+TResult<Type> check_map(Checker& c, const ast::ExprKind::Map& e, const ExpectedType& expected, Span pos) {
+    const bool map_expected = expected && expected->is(Type::Kind::Map);
+    if (e.entries.empty()) {
+        if (map_expected) return *expected;
+        return fail("cannot infer the type of an empty map '{}' — annotate the target, e.g. 'let m: Map[Text, Int] = "
+                    "{}'",
+                    pos);
+    }
+    ExpectedType key_type = map_expected ? ExpectedType(expected->elem()) : std::nullopt;
+    ExpectedType value_type = map_expected ? ExpectedType(expected->second()) : std::nullopt;
+    for (const ast::MapEntry& entry : e.entries) {
+        QN_TRY_ASSIGN(key_type, c.check_expr(entry.key, key_type));
+        QN_TRY_ASSIGN(value_type, c.check_expr(entry.value, value_type));
+    }
+    return Type::map(std::move(*key_type), std::move(*value_type));
+}
+
+TResult<Type> check_tuple(Checker& c, const ast::ExprKind::Tuple& e, const ExpectedType& expected) {
+    if (expected && expected->is(Type::Kind::Tuple) && expected->args.size() == e.items.size()) {
+        for (size_t i = 0; i < e.items.size(); ++i) QN_TRY(c.check_expr(e.items[i], expected->args[i]));
+        return *expected;
+    }
+    std::vector<Type> elems;
+    elems.reserve(e.items.size());
+    for (const ast::Expr& item : e.items) {
+        QN_TRY_ASSIGN(Type ty, c.check_expr(item, std::nullopt));
+        elems.push_back(std::move(ty));
+    }
+    return Type::tuple(std::move(elems));
+}
+
+// ---- Record update ----
+
+// The updates of `base with f: v, ...` once the base is known to have the type `record`.
+TResult<Type> with_updates(Checker& c, Type record, const ast::ExprKind::With& e, Span pos) {
+    if (!record.is(Type::Kind::Record)) {
+        return fail("'with' updates records, found " + record.to_string() +
+                        " — enums are rebuilt via their variants, collections via their methods",
+                    e.base->span);
+    }
+    c.ensure_type(record.name);
+    const auto found = c.records.find(record.name);
+    // Copied: checking the values may materialise further instances into `records`.
+    const Fields fields = found != c.records.end() ? found->second : Fields{};
+    std::unordered_set<std::string> listed;
+    for (const ast::FieldInit& update : e.fields) {
+        if (!listed.insert(update.name).second) {
+            return fail("field " + quoted(update.name) + " is listed twice in this 'with'", pos);
+        }
+        const Type* field_type = find_field(fields, update.name);
+        if (!field_type) {
+            return fail(record.name + " has no field " + quoted(update.name) + " — its fields are: " +
+                            field_names(fields),
+                        pos);
+        }
+        QN_TRY_ASSIGN(const Type value, c.check_expr(update.value, *field_type));
+        // check_expr already holds the value to the field's type; this names the field should that ever slip.
+        if (value != *field_type) {
+            return fail("field " + quoted(update.name) + " of " + record.name + " is " + field_type->to_string() +
+                            ", found " + value.to_string(),
+                        update.value.span);
+        }
+    }
+    return record;
+}
+
+TResult<Type> check_with(Checker& c, const ast::ExprKind::With& e, Span pos) {
+    TResult<Type> base = c.check_expr(*e.base, std::nullopt);
+    if (!base) return base;
+    return with_updates(c, std::move(*base), e, pos);
+}
+
+// ---- Operators ----
+
+TResult<Type> negation_result(Type operand, Span operand_pos) {
+    if (operand.is(Type::Kind::Int) || operand.is(Type::Kind::Float)) return operand;
+    return fail("'-' negates Int or Float, found " + operand.to_string(), operand_pos);
+}
+
+TResult<Type> check_unary(Checker& c, const ast::ExprKind::Unary& e) {
+    // Checked against Bool, a successful operand of `not` has the type of the result.
+    if (e.op == ast::UnaryOp::Not) return c.check_expr(*e.operand, Type::bool_());
+    TResult<Type> operand = c.check_expr(*e.operand, std::nullopt);
+    if (!operand) return operand;
+    return negation_result(std::move(*operand), e.operand->span);
+}
+
+const char* op_symbol(ast::BinaryOp op) {
+    switch (op) {
+        case ast::BinaryOp::Add: return "+";
+        case ast::BinaryOp::Sub: return "-";
+        case ast::BinaryOp::Mul: return "*";
+        case ast::BinaryOp::Div: return "/";
+        case ast::BinaryOp::Mod: return "%";
+        case ast::BinaryOp::Eq: return "==";
+        case ast::BinaryOp::NotEq: return "!=";
+        case ast::BinaryOp::Lt: return "<";
+        case ast::BinaryOp::LtEq: return "<=";
+        case ast::BinaryOp::Gt: return ">";
+        case ast::BinaryOp::GtEq: return ">=";
+        case ast::BinaryOp::And: return "and";
+        case ast::BinaryOp::Or: return "or";
+    }
+    return "?";
+}
+
+// The result of an operator whose operands were both checked and have the type `left`.
+TResult<Type> binary_result(ast::BinaryOp op, Type left, Span left_pos, Span pos) {
+    switch (op) {
+        case ast::BinaryOp::Add:
+        case ast::BinaryOp::Sub:
+        case ast::BinaryOp::Mul:
+        case ast::BinaryOp::Div:
+        case ast::BinaryOp::Mod:
+            if (left.is(Type::Kind::Int) || left.is(Type::Kind::Float)) return left;
+            if (op == ast::BinaryOp::Add && left.is(Type::Kind::Text)) {
+                return fail("there is no '+' on Text — concatenate with interpolation: \"{a}{b}\"", pos);
+            }
+            return fail(std::string("operator '") + op_symbol(op) +
+                            "' needs Int or Float operands (no implicit conversion), found " + left.to_string(),
+                        left_pos);
+        case ast::BinaryOp::Eq:
+        case ast::BinaryOp::NotEq:
+            if (left.is(Type::Kind::Fn)) {
+                return fail("function values cannot be compared — compare the results of calling them instead",
+                            left_pos);
+            }
+            return Type::bool_();
+        case ast::BinaryOp::Lt:
+        case ast::BinaryOp::LtEq:
+        case ast::BinaryOp::Gt:
+        case ast::BinaryOp::GtEq:
+            if (left.is(Type::Kind::Int) || left.is(Type::Kind::Float) || left.is(Type::Kind::Text)) {
+                return Type::bool_();
+            }
+            return fail(std::string("operator '") + op_symbol(op) + "' compares Int, Float, or Text values, found " +
+                            left.to_string(),
+                        left_pos);
+        case ast::BinaryOp::And:
+        case ast::BinaryOp::Or:
+            return Type::bool_();
+    }
+    return Type::bool_();
+}
+
+// `and` and `or` take conditions on both sides; a successful right operand has the type of the result.
+TResult<Type> check_logical(Checker& c, const ast::Expr& lhs, const ast::Expr& rhs) {
+    const ExpectedType boolean = Type::bool_();
+    QN_TRY(c.check_expr(lhs, boolean));
+    return c.check_expr(rhs, boolean);
+}
+
+// ---- Lambdas ----
+
+// Resolves the parameter types, rejecting a repeated parameter name before its type is looked at.
+TResult<std::vector<Type>> lambda_param_types(Checker& c, const std::vector<ast::Param>& params) {
+    std::vector<Type> types;
+    types.reserve(params.size());
+    std::unordered_set<std::string> seen;
+    for (const ast::Param& param : params) {
+        if (!seen.insert(param.name).second) {
+            return unexpected(err("duplicate parameter name " + quoted(param.name), param.span));
+        }
+        QN_TRY_ASSIGN(Type ty, c.resolve_type(param.ty));
+        types.push_back(std::move(ty));
+    }
+    return types;
+}
+
+Status declare_params(Checker& c, const std::vector<ast::Param>& params, const std::vector<Type>& types) {
+    for (size_t i = 0; i < params.size(); ++i) QN_TRY(c.declare(params[i].name, types[i], false, params[i].span));
+    return {};
+}
+
+TResult<Type> check_lambda(Checker& c, const ast::ExprKind::Lambda& e) {
+    QN_TRY_ASSIGN(std::vector<Type> params, lambda_param_types(c, e.params));
+    QN_TRY_ASSIGN(Type ret, c.resolve_type(e.ret));
+    {
+        const LambdaScopeGuard scope(c);
+        QN_TRY(declare_params(c, e.params, params));
+        QN_TRY(c.check_expr(*e.body, ret));
+    }
+    return Type::fn(std::move(params), std::move(ret));
+}
+
+TResult<Type> check_block_lambda(Checker& c, const ast::ExprKind::BlockLambda& e, Span pos) {
+    QN_TRY_ASSIGN(std::vector<Type> params, lambda_param_types(c, e.params));
+    QN_TRY_ASSIGN(Type ret, c.resolve_type(e.ret));
+    {
+        const LambdaScopeGuard scope(c);
+        const RetSwapGuard own_ret(c, ret);
+        QN_TRY(declare_params(c, e.params, params));
+        for (const ast::Stmt& stmt : e.body) QN_TRY(c.check_stmt(stmt));
+    }
+    if (!ret.is(Type::Kind::Void) && !block_definitely_returns(e.body)) {
+        return fail("not every path in this lambda returns " + ret.to_string() +
+                        " — add a final return or an else branch",
+                    pos);
+    }
+    return Type::fn(std::move(params), std::move(ret));
+}
+
+// ---- Indexing and field access ----
+
+// What indexing a value of type `base` reads, checking the index against the key the type needs.
+TResult<Type> index_result(Checker& c, const Type& base, const ast::ExprKind::Index& e) {
+    switch (base.kind) {
+        case Type::Kind::Text:
+            QN_TRY(c.check_expr(*e.index, Type::int_()));
+            return Type::text();
+        case Type::Kind::Bytes:
+            QN_TRY(c.check_expr(*e.index, Type::int_()));
+            return Type::int_();
+        case Type::Kind::List:
+            QN_TRY(c.check_expr(*e.index, Type::int_()));
+            return base.elem();
+        case Type::Kind::Map:
+            QN_TRY(c.check_expr(*e.index, base.elem()));
+            return base.second();
+        default:
+            return fail("values of type " + base.to_string() + " cannot be indexed — List, Map, Text, and Bytes can",
+                        e.base->span);
+    }
+}
+
+TResult<Type> check_index(Checker& c, const ast::ExprKind::Index& e) {
+    TResult<Type> base = c.check_expr(*e.base, std::nullopt);
+    if (!base) return base;
+    return index_result(c, *base, e);
+}
+
+// m.name where m is an imported module: a public function as a value; types need their own syntax.
+TResult<Type> check_module_member(Checker& c, const std::string& m, const std::string& name, Span pos) {
+    const ModuleApi& api = c.modules.find(m)->second;
+    if (const auto fn = api.fns.find(name); fn != api.fns.end()) return fn_type(fn->second);
+    const std::string qualified = m + "." + name;
+    if (c.enums.contains(qualified)) {
+        return fail(quoted(qualified) + " is an enum — write one of its variants: " +
+                        c.variant_list(qualified, qualified),
+                    pos);
+    }
+    if (c.records.contains(qualified)) {
+        return fail("records are constructed with named fields: " + qualified + "(field: ...)", pos);
+    }
+    return unexpected(c.module_member_err(m, name, pos));
+}
+
+// A field read on a value of type `ty`: records have fields, everything else gets a hint at what was meant.
+TResult<Type> value_field(Checker& c, const Type& ty, const std::string& name, Span pos) {
+    if (ty.is(Type::Kind::Record)) {
+        c.ensure_type(ty.name);
+        const auto record = c.records.find(ty.name);
+        const Fields no_fields;
+        const Fields& fields = record != c.records.end() ? record->second : no_fields;
+        if (const Type* field = find_field(fields, name)) return *field;
+        return fail("record " + ty.name + " has no field " + quoted(name) + " — its fields are: " +
+                        field_names(fields),
+                    pos);
+    }
+    if (method_sig(ty, name)) {
+        return fail(quoted(name) + " is a method — call it with parentheses: ." + name + "(...)", pos);
+    }
+    if (ty.is(Type::Kind::Enum)) {
+        return fail("values of type " + ty.to_string() +
+                        " have no fields — read a variant payload by matching: 'case " + ty.to_string() +
+                        ".Variant(field: binding):'",
+                    pos);
+    }
+    return fail("values of type " + ty.to_string() + " have no fields — only records do", pos);
+}
+
+// E.V written without parentheses; `written` is both the enum as written and its table key.
+TResult<Type> check_unit_variant(Checker& c, const std::string& written, const std::string& variant,
+                                 const ExpectedType& expected, Span pos) {
+    if (c.generic_enums.contains(written)) {
+        return c.check_generic_unit_variant_ref(pos, written, written, variant, expected);
+    }
+    return c.check_unit_variant_ref(written, written, variant, expected, pos);
+}
+
+// Field syntax whose base names no value: m.E.V and E.V unit variants and m.name module members.
+// Nothing when the base is an ordinary value.
+std::optional<TResult<Type>> check_named_field(Checker& c, const ast::ExprKind::Field& e,
+                                               const ExpectedType& expected, Span pos) {
+    if (const auto* inner = ast::as<ast::ExprKind::Field>(*e.base)) {
+        const auto* m = ast::as<ast::ExprKind::Ident>(*inner->base);
+        if (!m || !c.modules.contains(m->name)) return std::nullopt;
+        const std::string qualified = m->name + "." + inner->name;
+        if (c.generic_enums.contains(qualified) || c.enums.contains(qualified)) {
+            return check_unit_variant(c, qualified, e.name, expected, pos);
+        }
+        return std::nullopt;
+    }
+    const auto* id = ast::as<ast::ExprKind::Ident>(*e.base);
+    if (!id) return std::nullopt;
+    if (c.modules.contains(id->name)) return check_module_member(c, id->name, e.name, pos);
+    if (c.generic_enums.contains(id->name) || c.enums.contains(id->name)) {
+        return check_unit_variant(c, id->name, e.name, expected, pos);
+    }
+    return std::nullopt;
+}
+
+TResult<Type> check_field(Checker& c, const ast::ExprKind::Field& e, const ExpectedType& expected, Span pos) {
+    if (std::optional<TResult<Type>> named = check_named_field(c, e, expected, pos)) return std::move(*named);
+    TResult<Type> base = c.check_expr(*e.base, std::nullopt);
+    if (!base) return base;
+    return value_field(c, *base, e.name, pos);
+}
+
+// ---- Error propagation ----
+
+TResult<Type> try_in_lambda(Span pos) {
+    return fail("'?' is not available inside a lambda in v0.1 — propagate errors in a named function", pos);
+}
+
+// What `e?` yields for an operand of type `operand` inside a function returning `ret`.
+TResult<Type> try_result(const std::optional<Type>& ret, const Type& operand, Span pos) {
+    if (!ret) return fail("'?' can only be used inside a function", pos);
+    if (operand.is(Type::Kind::Option)) {
+        if (ret->is(Type::Kind::Option)) return operand.elem();
+        return fail("'?' on an Option needs the function to return an Option, but it returns " + ret->to_string(),
+                    pos);
+    }
+    if (operand.is(Type::Kind::Result)) {
+        if (!ret->is(Type::Kind::Result)) {
+            return fail("'?' on a Result needs the function to return a Result, but it returns " + ret->to_string(),
+                        pos);
+        }
+        if (ret->second() != operand.second()) {
+            return fail("'?' propagates the error, but the value has error type " + operand.second().to_string() +
+                            " while the function returns error type " + ret->second().to_string(),
+                        pos);
+        }
+        return operand.elem();
+    }
+    return fail("'?' needs an Option or Result value, found " + operand.to_string(), pos);
+}
+
+TResult<Type> check_try(Checker& c, const ast::ExprKind::Try& e, Span pos) {
+    // Decided before the operand is looked at: no operand makes `?` legal inside a lambda.
+    if (!c.lambda_bases.empty()) return try_in_lambda(pos);
+    TResult<Type> operand = c.check_expr(*e.operand, std::nullopt);
+    if (!operand) return operand;
+    return try_result(c.ret, *operand, pos);
+}
+
+// Routes each expression kind to its check; the caller compares the result with the expected type.
+class ExprChecker {
+public:
+    ExprChecker(Checker& c, const ast::Expr& expr, const ExpectedType& expected)
+        : c_(c), expr_(expr), expected_(expected) {}
+
+    TResult<Type> operator()(const ast::ExprKind::Int&) const { return Type::int_(); }
+    TResult<Type> operator()(const ast::ExprKind::Float&) const { return Type::float_(); }
+    TResult<Type> operator()(const ast::ExprKind::Bool&) const { return Type::bool_(); }
+    TResult<Type> operator()(const ast::ExprKind::Unit&) const { return Type::void_(); }
+    TResult<Type> operator()(const ast::ExprKind::Text& e) const { return check_text(c_, e); }
+    TResult<Type> operator()(const ast::ExprKind::Ident& e) const {
+        return check_ident(c_, e.name, expected_, expr_.span);
+    }
+    TResult<Type> operator()(const ast::ExprKind::Construct& e) const {
+        return check_construct(c_, e, expected_, expr_.span);
+    }
+    TResult<Type> operator()(const ast::ExprKind::VariantConstruct& e) const {
+        return check_variant_construct(c_, e, expected_, expr_.span);
+    }
+    TResult<Type> operator()(const ast::ExprKind::List& e) const { return check_list(c_, e, expected_, expr_.span); }
+    TResult<Type> operator()(const ast::ExprKind::Map& e) const { return check_map(c_, e, expected_, expr_.span); }
+    TResult<Type> operator()(const ast::ExprKind::Set& e) const { return check_set(c_, e, expected_); }
+    TResult<Type> operator()(const ast::ExprKind::Tuple& e) const { return check_tuple(c_, e, expected_); }
+    TResult<Type> operator()(const ast::ExprKind::With& e) const { return check_with(c_, e, expr_.span); }
+    TResult<Type> operator()(const ast::ExprKind::Unary& e) const { return check_unary(c_, e); }
+    TResult<Type> operator()(const ast::ExprKind::Binary& e) const {
+        return c_.check_binary(e.op, *e.lhs, *e.rhs, expr_.span);
+    }
+    TResult<Type> operator()(const ast::ExprKind::Lambda& e) const { return check_lambda(c_, e); }
+    TResult<Type> operator()(const ast::ExprKind::BlockLambda& e) const {
+        return check_block_lambda(c_, e, expr_.span);
+    }
+    TResult<Type> operator()(const ast::ExprKind::Call& e) const {
+        return c_.check_call(*e.callee, e.args, expected_, expr_.span);
+    }
+    TResult<Type> operator()(const ast::ExprKind::Index& e) const { return check_index(c_, e); }
+    TResult<Type> operator()(const ast::ExprKind::Field& e) const {
+        return check_field(c_, e, expected_, expr_.span);
+    }
+    TResult<Type> operator()(const ast::ExprKind::Try& e) const { return check_try(c_, e, expr_.span); }
+
+private:
+    Checker& c_;
+    const ast::Expr& expr_;
+    const ExpectedType& expected_;
+};
+
+}  // namespace
+
+TResult<Type> Checker::check_expr(const ast::Expr& expr, const std::optional<Type>& expected) {
+    TResult<Type> found = std::visit(ExprChecker(*this, expr, expected), expr.kind.v);
+    if (!found || !expected) return found;
+    return conform(expected, std::move(*found), expr.span);
+}
+
+TResult<Type> Checker::check_binary(ast::BinaryOp op, const ast::Expr& lhs, const ast::Expr& rhs, Span pos) {
+    if (op == ast::BinaryOp::And || op == ast::BinaryOp::Or) return check_logical(*this, lhs, rhs);
+    // Held as an optional because it is the right operand's expected type.
+    std::optional<Type> left;
+    QN_TRY_ASSIGN(left, check_expr(lhs, std::nullopt));
+    QN_TRY(check_expr(rhs, left));
+    return binary_result(op, std::move(*left), lhs.span, pos);
+}
+
+}  // namespace quellin::typeck

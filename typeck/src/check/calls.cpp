@@ -1,0 +1,418 @@
+// Calls of every callee shape (builtins, functions, function values, module functions, methods) and
+// the three ways of making a record or enum value.
+
+#include <algorithm>
+
+#include "check/checker.hpp"
+
+namespace quellin::typeck {
+
+namespace {
+
+using Kind = Type::Kind;
+
+std::string count(size_t n) { return std::to_string(n); }
+
+TypeError arity_err(const std::string& quoted, size_t expected, size_t found, Span pos) {
+    return err(quoted + " takes " + count(expected) + " argument(s), found " + count(found), pos);
+}
+
+std::string captured_message(const std::string& name) {
+    return "'" + name +
+           "' is captured by value in this lambda — mutating it would only change the lambda's copy; produce the "
+           "result via the return value instead";
+}
+
+// "radius: ..., label: ...": the inside of a canonical form.
+std::string field_slots(const Fields& fields) {
+    std::vector<std::string> slots;
+    slots.reserve(fields.size());
+    for (const auto& field : fields) slots.push_back(field.first + ": ...");
+    return join(slots);
+}
+
+struct Builtin {
+    std::string_view name;
+    std::vector<Type> params;
+    Type result;
+};
+
+// The builtin functions with fixed signatures; Some, Ok, Err and None depend on the expected type and
+// are handled by the caller.
+std::optional<Builtin> fixed_builtin(std::string_view name) {
+    if (name == "print") return Builtin{name, {Type::text()}, Type::void_()};
+    if (name == "env") return Builtin{name, {Type::text()}, Type::option(Type::text())};
+    if (name == "args") return Builtin{name, {}, Type::list(Type::text())};
+    if (name == "read_file") return Builtin{name, {Type::text()}, Type::result(Type::bytes(), Type::text())};
+    if (name == "write_file") {
+        return Builtin{name, {Type::text(), Type::bytes()}, Type::result(Type::int_(), Type::text())};
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::string canonical_form(const std::string& head, const Fields& fields) {
+    return head + "(" + field_slots(fields) + ")";
+}
+
+const Fields* find_variant(const Variants& variants, std::string_view name) {
+    const auto it = std::find_if(variants.begin(), variants.end(), [&](const auto& v) { return v.first == name; });
+    return it == variants.end() ? nullptr : &it->second;
+}
+
+std::string list_variants(const std::string& written, const Variants& variants) {
+    std::vector<std::string> items;
+    items.reserve(variants.size());
+    for (const auto& [variant, payload] : variants) {
+        items.push_back(written + "." + variant + (payload.empty() ? "" : "(...)"));
+    }
+    return join(items);
+}
+
+TResult<Type> Checker::check_call(const ast::Expr& callee, const std::vector<ast::Expr>& args,
+                                  const std::optional<Type>& expected, Span pos) {
+    if (const auto* ident = ast::as<ast::ExprKind::Ident>(callee)) {
+        const std::string& name = ident->name;
+        const std::string quoted = "'" + name + "'";
+
+        if (auto builtin = fixed_builtin(name)) {
+            return check_fn_value_call(quoted, builtin->params, builtin->result, args, pos);
+        }
+        if (name == "None") return unexpected(err("'None' takes no arguments — write plain 'None'", pos));
+        if (name == "Some" || name == "Ok" || name == "Err") {
+            if (args.size() != 1) return unexpected(arity_err(quoted, 1, args.size(), pos));
+            if (name == "Some") {
+                const bool has_inner = expected && expected->is(Kind::Option);
+                QN_TRY_ASSIGN(Type inner,
+                              check_expr(args[0], has_inner ? std::optional<Type>(expected->elem()) : std::nullopt));
+                return Type::option(has_inner ? expected->elem() : std::move(inner));
+            }
+            if (!expected || !expected->is(Kind::Result)) {
+                if (name == "Ok") {
+                    return unexpected(
+                        err("cannot infer the error type of 'Ok(...)' here — annotate the target, e.g. "
+                            "'let r: Result[Int, Text] = Ok(1)'",
+                            pos));
+                }
+                return unexpected(
+                    err("cannot infer the value type of 'Err(...)' here — annotate the target, e.g. "
+                        "'let r: Result[Int, Text] = Err(\"boom\")'",
+                        pos));
+            }
+            const Type& payload = name == "Ok" ? expected->elem() : expected->second();
+            QN_TRY(check_expr(args[0], payload));
+            return *expected;
+        }
+
+        if (const auto fn = fns.find(name); fn != fns.end()) {
+            const FnSig sig = fn->second;
+            if (args.size() != sig.params.size())
+                return unexpected(arity_err(quoted, sig.params.size(), args.size(), pos));
+            if (!sig.type_params.empty()) return check_generic_call(pos, std::nullopt, name, sig, args);
+            return check_fn_value_call(quoted, sig.params, sig.ret, args, pos);
+        }
+        if (const VarInfo* var = lookup(name)) {
+            if (!var->ty.is(Kind::Fn)) {
+                return unexpected(
+                    err(quoted + " has type " + var->ty.to_string() + " — it cannot be called", callee.span));
+            }
+            const Type fn_type = var->ty;
+            return check_fn_value_call(quoted, fn_type.fn_params(), fn_type.fn_ret(), args, pos);
+        }
+        if (const auto record = records.find(name); record != records.end()) {
+            return unexpected(
+                err("records are constructed with named fields: " + canonical_form(name, record->second), callee.span));
+        }
+        if (enums.contains(name)) {
+            return unexpected(
+                err("enums are constructed via their qualified variants: " + variant_list(name, name), callee.span));
+        }
+        if (const auto home = module_exporting(name)) {
+            return unexpected(err(quoted + " lives in module '" + *home +
+                                      "' — module functions are called qualified: " + *home + "." + name + "(...)",
+                                  callee.span));
+        }
+        return unexpected(err(
+            "unknown function " + quoted + " — v0.1 resolves calls to top-level functions and the builtin print(Text)",
+            callee.span));
+    }
+
+    if (const auto* field = ast::as<ast::ExprKind::Field>(callee)) {
+        const ast::Expr& base = *field->base;
+        const std::string& name = field->name;
+        const auto* base_ident = ast::as<ast::ExprKind::Ident>(base);
+
+        const auto module_api = base_ident ? modules.find(base_ident->name) : modules.end();
+        if (module_api != modules.end()) {
+            const std::string& m = base_ident->name;
+            const ModuleApi& api = module_api->second;
+            if (const auto fn = api.fns.find(name); fn != api.fns.end()) {
+                const FnSig sig = fn->second;
+                if (!sig.type_params.empty()) return check_generic_call(pos, m, name, sig, args);
+                return check_fn_value_call("'" + m + "." + name + "'", sig.params, sig.ret, args, pos);
+            }
+            // A module's public type called like a function gets the advice a bare reference gets.
+            const std::string qualified = m + "." + name;
+            if (enums.contains(qualified)) {
+                return unexpected(err(
+                    "'" + qualified + "' is an enum — write one of its variants: " + variant_list(qualified, qualified),
+                    pos));
+            }
+            if (const auto g = generic_enums.find(qualified); g != generic_enums.end()) {
+                return unexpected(err("'" + qualified + "' is an enum — write one of its variants: " +
+                                          list_variants(qualified, g->second.variants),
+                                      pos));
+            }
+            if (records.contains(qualified) || generic_records.contains(qualified)) {
+                return unexpected(err("records are constructed with named fields: " + qualified + "(field: ...)", pos));
+            }
+            return unexpected(module_member_err(m, name, pos));
+        }
+
+        // An enum variant written with positional arguments: E.V(...) or m.E.V(...).
+        std::optional<std::string> enum_written;
+        if (const auto* inner = ast::as<ast::ExprKind::Field>(base)) {
+            const auto* m = ast::as<ast::ExprKind::Ident>(*inner->base);
+            if (m && modules.contains(m->name)) {
+                const std::string qualified = m->name + "." + inner->name;
+                if (enums.contains(qualified) || generic_enums.contains(qualified)) enum_written = qualified;
+            }
+        } else if (base_ident && (enums.contains(base_ident->name) || generic_enums.contains(base_ident->name))) {
+            enum_written = base_ident->name;
+        }
+        if (enum_written) {
+            const std::string& e = *enum_written;
+            const auto plain = enums.find(e);
+            const bool generic = plain == enums.end();
+            const Variants variants = generic ? generic_enums.find(e)->second.variants : plain->second;
+            const Fields* payload = find_variant(variants, name);
+            if (!payload) {
+                const std::string listed = generic ? list_variants(e, variants) : variant_list(e, e);
+                return unexpected(
+                    err("enum " + e + " has no variant '" + name + "' — its variants are: " + listed, pos));
+            }
+            if (payload->empty()) {
+                return unexpected(
+                    err("'" + e + "." + name + "' is a unit variant — write it without parentheses: " + e + "." + name,
+                        pos));
+            }
+            return unexpected(err(
+                "variant payloads use named fields in declaration order: " + canonical_form(e + "." + name, *payload),
+                pos));
+        }
+
+        return check_method_call(base, name, args, pos);
+    }
+
+    QN_TRY_ASSIGN(const Type fn_type, check_expr(callee, std::nullopt));
+    if (!fn_type.is(Kind::Fn)) {
+        return unexpected(err(
+            "this expression has type " + fn_type.to_string() + " — only functions and fn-typed values can be called",
+            callee.span));
+    }
+    return check_fn_value_call("this function value", fn_type.fn_params(), fn_type.fn_ret(), args, pos);
+}
+
+std::optional<std::string> Checker::module_exporting(const std::string& fn) const {
+    std::vector<std::string> order = module_order;
+    if (order.empty()) {
+        for (const auto& entry : modules) order.push_back(entry.first);
+        std::sort(order.begin(), order.end());
+    }
+    for (const std::string& m : order) {
+        const auto api = modules.find(m);
+        if (api != modules.end() && api->second.fns.contains(fn)) return m;
+    }
+    return std::nullopt;
+}
+
+TResult<Type> Checker::check_method_call(const ast::Expr& receiver, const std::string& method,
+                                         const std::vector<ast::Expr>& args, Span pos) {
+    QN_TRY_ASSIGN(const Type recv, check_expr(receiver, std::nullopt));
+    const std::string shown = recv.to_string();
+
+    if (recv.is(Kind::List)) {
+        const Type& elem = recv.elem();
+        if (method == "join" && elem != Type::text()) {
+            return unexpected(err(
+                "join(separator) works on List[Text] — found " + shown + "; interpolate the elements into Text first",
+                pos));
+        }
+        if (method == "sorted" && elem != Type::int_() && elem != Type::float_() && elem != Type::text()) {
+            return unexpected(err("sorted() orders Int, Float, or Text elements — found " + shown, pos));
+        }
+        if (method == "filter") {
+            if (args.size() != 1) {
+                return unexpected(err("'filter' takes 1 argument (a predicate), found " + count(args.size()), pos));
+            }
+            QN_TRY(check_expr(args[0], Type::fn({elem}, Type::bool_())));
+            return recv;
+        }
+        if (method == "fold") {
+            if (args.size() != 2) {
+                return unexpected(err(
+                    "'fold' takes 2 arguments (initial value, combining function), found " + count(args.size()), pos));
+            }
+            QN_TRY_ASSIGN(Type acc, check_expr(args[0], std::nullopt));
+            if (acc.is(Kind::Void)) {
+                return unexpected(
+                    err("fold's initial value must be a value — this expression produces no value", args[0].span));
+            }
+            QN_TRY(check_expr(args[1], Type::fn({acc, elem}, acc)));
+            return acc;
+        }
+        if (method == "map") {
+            if (args.size() != 1) {
+                return unexpected(err("'map' takes 1 argument (a function), found " + count(args.size()), pos));
+            }
+            QN_TRY_ASSIGN(const Type mapper, check_expr(args[0], std::nullopt));
+            if (!mapper.is(Kind::Fn)) {
+                return unexpected(err("map takes a function — found " + mapper.to_string() +
+                                          "; write fn(x: " + elem.to_string() + ") -> U = ...",
+                                      pos));
+            }
+            const std::vector<Type> params = mapper.fn_params();
+            if (params.size() != 1 || params[0] != elem) {
+                return unexpected(err("map on " + shown + " needs a fn(" + elem.to_string() + ") -> U, found fn(" +
+                                          type_list(params) + ") -> " + mapper.fn_ret().to_string(),
+                                      pos));
+            }
+            if (mapper.fn_ret().is(Kind::Void)) {
+                return unexpected(err(
+                    "the mapper must produce a value, but it returns Void — use a 'for' loop for side effects", pos));
+            }
+            return Type::list(mapper.fn_ret());
+        }
+    }
+
+    const std::optional<MethodSig> sig = method_sig(recv, method);
+    if (!sig) {
+        if (recv.is(Kind::Record)) {
+            ensure_type(recv.name);
+            const auto record = records.find(recv.name);
+            const Fields no_fields;
+            const Fields& fields = record == records.end() ? no_fields : record->second;
+            const auto found =
+                std::find_if(fields.begin(), fields.end(), [&](const auto& f) { return f.first == method; });
+            if (found == fields.end()) {
+                return unexpected(
+                    err("records have no methods in v0.1, and " + shown + " has no field '" + method + "'", pos));
+            }
+            if (!found->second.is(Kind::Fn)) {
+                return unexpected(err("records have no methods in v0.1 — '" + method +
+                                          "' is a field; access it without parentheses: ." + method,
+                                      pos));
+            }
+            return unexpected(err("'" + method +
+                                      "' is a fn-typed field, not a method — bind it first: 'let f = value." + method +
+                                      "' then f(...)",
+                                  pos));
+        }
+        const std::string_view available = methods_of(recv);
+        if (available.empty()) return unexpected(err("values of type " + shown + " have no methods in v0.1", pos));
+        return unexpected(
+            err("no method '" + method + "' on " + shown + " — available methods: " + std::string(available), pos));
+    }
+
+    if (sig->mutating()) {
+        const std::optional<std::string> root = root_ident(receiver);
+        if (!root) {
+            return unexpected(err("'" + method +
+                                      "' mutates its receiver, which needs a named value — bind it first: 'mut xs = "
+                                      "...' then xs." +
+                                      method + "(...)",
+                                  receiver.span));
+        }
+        if (captured_in_lambda(*root)) return unexpected(err(captured_message(*root), receiver.span));
+        const VarInfo* var = lookup(*root);
+        if (!var || !var->is_mutable) {
+            return unexpected(
+                err("cannot call mutating '" + method + "' on immutable '" + *root + "' — declare it with 'mut'",
+                    receiver.span));
+        }
+    }
+
+    return check_fn_value_call("'" + method + "'", sig->params, sig->result.value_or(Type::void_()), args, pos);
+}
+
+TResult<Type> Checker::check_fn_value_call(const std::string& label, const std::vector<Type>& params,
+                                           const Type& result, const std::vector<ast::Expr>& args, Span pos) {
+    if (args.size() != params.size()) return unexpected(arity_err(label, params.size(), args.size(), pos));
+    for (size_t i = 0; i < args.size(); ++i) QN_TRY(check_expr(args[i], params[i]));
+    return result;
+}
+
+TResult<Type> Checker::check_record_construction(const std::string& written, const std::string& key,
+                                                 const ast::FieldInits& fields, Span pos) {
+    const auto record = records.find(key);
+    if (record == records.end()) internal_fault("record resolved by caller");
+    const Fields declared = record->second;
+    const std::string canonical = canonical_form(written, declared);
+    if (fields.size() != declared.size()) {
+        return unexpected(
+            err("record " + written + " is constructed with all fields in declaration order: " + canonical, pos));
+    }
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (fields[i].name != declared[i].first) {
+            return unexpected(err("record fields are written in declaration order — expected '" + declared[i].first +
+                                      "' here, found '" + fields[i].name + "'; the canonical form is " + canonical,
+                                  fields[i].value.span));
+        }
+        QN_TRY(check_expr(fields[i].value, declared[i].second));
+    }
+    return Type::record(key);
+}
+
+TResult<Type> Checker::check_variant_construction(const std::string& written, const std::string& key,
+                                                  const std::string& variant, const ast::FieldInits& fields, Span pos) {
+    const auto found = enums.find(key);
+    if (found == enums.end()) internal_fault("enum resolved by caller");
+    const Fields* payload_ptr = find_variant(found->second, variant);
+    if (!payload_ptr) {
+        return unexpected(err(
+            "enum " + written + " has no variant '" + variant + "' — its variants are: " + variant_list(written, key),
+            pos));
+    }
+    const Fields payload = *payload_ptr;
+    const std::string head = written + "." + variant;
+    if (payload.empty()) {
+        return unexpected(err("'" + head + "' is a unit variant — write it without parentheses: " + head, pos));
+    }
+    const std::string canonical = canonical_form(head, payload);
+    if (fields.size() != payload.size()) {
+        return unexpected(
+            err("variant " + head + " is constructed with all payload fields in declaration order: " + canonical, pos));
+    }
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (fields[i].name != payload[i].first) {
+            return unexpected(err("variant fields are written in declaration order — expected '" + payload[i].first +
+                                      "' here, found '" + fields[i].name + "'; the canonical form is " + canonical,
+                                  fields[i].value.span));
+        }
+        QN_TRY(check_expr(fields[i].value, payload[i].second));
+    }
+    return Type::enum_(key);
+}
+
+TResult<Type> Checker::check_unit_variant_ref(const std::string& written, const std::string& key,
+                                              const std::string& variant, const std::optional<Type>& expected,
+                                              Span pos) {
+    const auto found = enums.find(key);
+    if (found == enums.end()) internal_fault("enum resolved by caller");
+    const Fields* payload = find_variant(found->second, variant);
+    if (!payload) {
+        return unexpected(err(
+            "enum " + written + " has no variant '" + variant + "' — its variants are: " + variant_list(written, key),
+            pos));
+    }
+    const std::string head = written + "." + variant;
+    if (!payload->empty()) {
+        return unexpected(
+            err("'" + head + "' carries a payload — construct it with named fields: " + canonical_form(head, *payload),
+                pos));
+    }
+    return conform(expected, Type::enum_(key), pos);
+}
+
+}  // namespace quellin::typeck

@@ -1,0 +1,379 @@
+// Inference of type arguments at generic calls and constructions: one-sided matching of declared
+// types against checked ones, substitution, and the registration of generic instances.
+
+#include <algorithm>
+
+#include "check/checker.hpp"
+
+namespace quellin::typeck {
+
+namespace {
+
+using Kind = Type::Kind;
+using Instances = std::unordered_map<std::string, Instance>;
+
+// The largest display form a type made from inferred bindings may have. Without a bound, a generic
+// that pairs its argument with itself doubles the type at every level of nesting.
+constexpr size_t kMaxTypeChars = 4096;
+
+TypeError too_large(Span pos) {
+    return err("this type grows too large (more than " + std::to_string(kMaxTypeChars) +
+                   " characters) — add type annotations or simplify the generic nesting",
+               pos);
+}
+
+std::string_view bracket_head(Kind kind) {
+    switch (kind) {
+        case Kind::List: return "List";
+        case Kind::Map: return "Map";
+        case Kind::Set: return "Set";
+        case Kind::Tuple: return "Tuple";
+        case Kind::Option: return "Option";
+        case Kind::Result: return "Result";
+        default: return {};
+    }
+}
+
+// Measures the display length a type has, or would have after `subst_ty`, without building it. The
+// walk stops as soon as the limit is passed, and every node adds at least one character, so even an
+// enormous type costs no more than about the limit in steps.
+class TypeMeter {
+public:
+    TypeMeter(const Instances& instances, const Bindings& bindings) : instances_(instances), bindings_(bindings) {}
+
+    bool fits_substituted(const Type& ty) { return measure(ty, true); }
+
+    bool fits_instance(const std::string& generic, const std::vector<Type>& args) {
+        return add(generic.size() + 2) && measure_list(args, false);
+    }
+
+private:
+    bool add(size_t n) {
+        len_ += n;
+        return len_ <= kMaxTypeChars;
+    }
+
+    bool measure_list(const std::vector<Type>& types, bool substitute) {
+        for (size_t i = 0; i < types.size(); ++i) {
+            if ((i > 0 && !add(2)) || !measure(types[i], substitute)) return false;
+        }
+        return true;
+    }
+
+    bool measure(const Type& ty, bool substitute) {
+        switch (ty.kind) {
+            case Kind::List:
+            case Kind::Map:
+            case Kind::Set:
+            case Kind::Tuple:
+            case Kind::Option:
+            case Kind::Result: return add(bracket_head(ty.kind).size() + 2) && measure_list(ty.args, substitute);
+            case Kind::Fn: {
+                const std::vector<Type> params = ty.fn_params();
+                return add(std::string_view("fn() -> ").size()) && measure_list(params, substitute) &&
+                       measure(ty.fn_ret(), substitute);
+            }
+            case Kind::Record:
+            case Kind::Enum:
+                if (substitute) {
+                    if (const auto inst = instances_.find(ty.name); inst != instances_.end()) {
+                        return add(inst->second.generic.size() + 2) && measure_list(inst->second.args, true);
+                    }
+                }
+                return add(ty.name.size());
+            case Kind::TypeParam:
+                if (substitute) {
+                    // A binding is copied as it is, never substituted again.
+                    if (const auto bound = bindings_.find(ty.name); bound != bindings_.end()) {
+                        return measure(bound->second, false);
+                    }
+                }
+                return add(ty.name.size());
+            default: return add(ty.to_string().size());
+        }
+    }
+
+    const Instances& instances_;
+    const Bindings& bindings_;
+    size_t len_ = 0;
+};
+
+// The inferred type arguments in declaration order; the declaration rules guarantee that a
+// successful match has bound every one of them.
+std::vector<Type> bound_args(const std::vector<std::string>& params, const Bindings& bindings) {
+    std::vector<Type> args;
+    args.reserve(params.size());
+    for (const std::string& p : params) {
+        const auto bound = bindings.find(p);
+        if (bound == bindings.end()) internal_fault("type parameter inferable by the declaration rule");
+        args.push_back(bound->second);
+    }
+    return args;
+}
+
+}  // namespace
+
+bool Checker::unify_m(const Type& declared, const Type& actual, Bindings& bindings) const {
+    switch (declared.kind) {
+        case Kind::TypeParam: {
+            if (const auto bound = bindings.find(declared.name); bound != bindings.end())
+                return bound->second == actual;
+            bindings.emplace(declared.name, actual);
+            return true;
+        }
+        case Kind::List:
+        case Kind::Set:
+        case Kind::Option:
+        case Kind::Map:
+        case Kind::Result:
+        case Kind::Tuple:
+        case Kind::Fn: {
+            // Fn keeps its result as the last component, so one pairwise walk matches the parameters
+            // in order and then the result.
+            if (actual.kind != declared.kind || actual.args.size() != declared.args.size()) return false;
+            for (size_t i = 0; i < declared.args.size(); ++i) {
+                if (!unify_m(declared.args[i], actual.args[i], bindings)) return false;
+            }
+            return true;
+        }
+        case Kind::Record:
+        case Kind::Enum: {
+            if (actual.kind != declared.kind) return false;
+            const auto d = instances.find(declared.name);
+            const auto a = instances.find(actual.name);
+            if (d == instances.end() || a == instances.end()) return declared.name == actual.name;
+            const Instance& di = d->second;
+            const Instance& ai = a->second;
+            if (di.generic != ai.generic || di.args.size() != ai.args.size()) return false;
+            for (size_t i = 0; i < di.args.size(); ++i) {
+                if (!unify_m(di.args[i], ai.args[i], bindings)) return false;
+            }
+            return true;
+        }
+        default: return declared == actual;
+    }
+}
+
+Type Checker::subst_ty(const Type& ty, const Bindings& bindings) {
+    switch (ty.kind) {
+        case Kind::TypeParam: {
+            const auto bound = bindings.find(ty.name);
+            return bound == bindings.end() ? ty : bound->second;
+        }
+        case Kind::Record:
+        case Kind::Enum: {
+            const auto inst = instances.find(ty.name);
+            if (inst == instances.end()) return ty;
+            // Registering below may add to `instances`, so work on a copy of the entry.
+            const Instance instance = inst->second;
+            std::vector<Type> args;
+            args.reserve(instance.args.size());
+            for (const Type& arg : instance.args) args.push_back(subst_ty(arg, bindings));
+            return Type{ty.kind, register_instance(instance.generic, std::move(args)), {}};
+        }
+        default: {
+            std::vector<Type> args;
+            args.reserve(ty.args.size());
+            for (const Type& arg : ty.args) args.push_back(subst_ty(arg, bindings));
+            return Type{ty.kind, ty.name, std::move(args)};
+        }
+    }
+}
+
+Type Checker::clone_subst_view(const Type& ty, const Bindings& bindings) const {
+    if (ty.is(Kind::TypeParam)) {
+        const auto bound = bindings.find(ty.name);
+        return bound == bindings.end() ? ty : bound->second;
+    }
+    std::vector<Type> args;
+    args.reserve(ty.args.size());
+    for (const Type& arg : ty.args) args.push_back(clone_subst_view(arg, bindings));
+    return Type{ty.kind, ty.name, std::move(args)};
+}
+
+bool Checker::mentions_generic_m(const Type& ty, const std::string& param) const {
+    if (ty.is(Kind::TypeParam)) return ty.name == param;
+    if (ty.is(Kind::Record) || ty.is(Kind::Enum)) {
+        const auto inst = instances.find(ty.name);
+        if (inst == instances.end()) return false;
+        const auto& args = inst->second.args;
+        return std::any_of(args.begin(), args.end(), [&](const Type& a) { return mentions_generic_m(a, param); });
+    }
+    return std::any_of(ty.args.begin(), ty.args.end(), [&](const Type& a) { return mentions_generic_m(a, param); });
+}
+
+bool Checker::mentions_any_generic_m(const Type& ty) const {
+    if (ty.is(Kind::TypeParam)) return true;
+    if (ty.is(Kind::Record) || ty.is(Kind::Enum)) {
+        const auto inst = instances.find(ty.name);
+        if (inst == instances.end()) return false;
+        const auto& args = inst->second.args;
+        return std::any_of(args.begin(), args.end(), [&](const Type& a) { return mentions_any_generic_m(a); });
+    }
+    return std::any_of(ty.args.begin(), ty.args.end(), [&](const Type& a) { return mentions_any_generic_m(a); });
+}
+
+std::string Checker::register_instance(const std::string& generic, std::vector<Type> args) {
+    std::string key = mangle_key(generic, args);
+    if (!instances.contains(key)) instances.emplace(key, Instance{generic, std::move(args)});
+    return key;
+}
+
+TResult<Type> Checker::check_against_declared(const Type& declared, const ast::Expr& value, const Bindings& bindings,
+                                              Span pos) {
+    if (!TypeMeter(instances, bindings).fits_substituted(declared)) return unexpected(too_large(pos));
+    const Type needed = subst_ty(declared, bindings);
+    // What the bindings so far cannot settle is inferred from the value itself.
+    if (mentions_any_generic_m(needed)) return check_expr(value, std::nullopt);
+    return check_expr(value, needed);
+}
+
+TResult<Type> Checker::check_generic_call(Span pos, const std::optional<std::string>& module, const std::string& fn,
+                                          const FnSig& sig, const std::vector<ast::Expr>& args) {
+    if (args.size() != sig.params.size()) {
+        return unexpected(err("'" + fn + "' takes " + std::to_string(sig.params.size()) + " argument(s), found " +
+                                  std::to_string(args.size()),
+                              pos));
+    }
+    const std::string shown = module ? *module + "." + fn : fn;
+    Bindings bindings;
+    for (size_t i = 0; i < args.size(); ++i) {
+        QN_TRY_ASSIGN(const Type actual, check_against_declared(sig.params[i], args[i], bindings, pos));
+        if (!unify_m(sig.params[i], actual, bindings)) {
+            return unexpected(err("cannot infer '" + shown + "': argument " + std::to_string(i + 1) + " is " +
+                                      actual.to_string() + ", but the arguments so far need " +
+                                      clone_subst_view(sig.params[i], bindings).to_string(),
+                                  args[i].span));
+        }
+    }
+    generic_calls[{pos.line, pos.col}] = CallInst{fn, bound_args(sig.type_params, bindings), module};
+    if (!TypeMeter(instances, bindings).fits_substituted(sig.ret)) return unexpected(too_large(pos));
+    return subst_ty(sig.ret, bindings);
+}
+
+TResult<Type> Checker::check_generic_record_construction(Span pos, const std::string& written, const std::string& key,
+                                                         const ast::FieldInits& fields) {
+    const auto found = generic_records.find(key);
+    if (found == generic_records.end()) internal_fault("generic record resolved by caller");
+    const GenericRecord record = found->second;
+    const std::string canonical = canonical_form(written, record.fields);
+    if (fields.size() != record.fields.size()) {
+        return unexpected(
+            err("record " + written + " is constructed with all fields in declaration order: " + canonical, pos));
+    }
+    Bindings bindings;
+    for (size_t i = 0; i < fields.size(); ++i) {
+        const auto& [declared_name, declared] = record.fields[i];
+        if (fields[i].name != declared_name) {
+            return unexpected(err("record fields are written in declaration order — expected '" + declared_name +
+                                      "' here, found '" + fields[i].name + "'; the canonical form is " + canonical,
+                                  fields[i].value.span));
+        }
+        QN_TRY_ASSIGN(const Type actual, check_against_declared(declared, fields[i].value, bindings, pos));
+        if (!unify_m(declared, actual, bindings)) {
+            return unexpected(err("cannot infer " + written + ": field '" + declared_name + "' is " +
+                                      actual.to_string() + ", but the fields so far need " +
+                                      clone_subst_view(declared, bindings).to_string(),
+                                  fields[i].value.span));
+        }
+    }
+    std::vector<Type> args = bound_args(record.type_params, bindings);
+    if (!TypeMeter(instances, bindings).fits_instance(key, args)) return unexpected(too_large(pos));
+    return Type::record(register_instance(key, std::move(args)));
+}
+
+TResult<Type> Checker::check_generic_variant_construction(Span pos, const std::string& written, const std::string& key,
+                                                          const std::string& variant, const ast::FieldInits& fields,
+                                                          const std::optional<Type>& expected) {
+    const auto found = generic_enums.find(key);
+    if (found == generic_enums.end()) internal_fault("generic enum resolved by caller");
+    const GenericEnum decl = found->second;
+    const std::string head = written + "." + variant;
+
+    const Fields* payload_ptr = find_variant(decl.variants, variant);
+    if (!payload_ptr) {
+        return unexpected(err("enum " + written + " has no variant '" + variant +
+                                  "' — its variants are: " + list_variants(written, decl.variants),
+                              pos));
+    }
+    const Fields& payload = *payload_ptr;
+    if (!fields.empty() && payload.empty()) {
+        return unexpected(err("'" + head + "' is a unit variant — write it without parentheses: " + head, pos));
+    }
+    const std::string canonical = canonical_form(head, payload);
+    if (fields.size() != payload.size()) {
+        return unexpected(
+            err("variant " + head + " is constructed with all payload fields in declaration order: " + canonical, pos));
+    }
+
+    Bindings bindings;
+    if (expected && expected->is(Kind::Enum)) {
+        const auto inst = instances.find(expected->name);
+        if (inst != instances.end() && inst->second.generic == key) {
+            const auto& args = inst->second.args;
+            for (size_t i = 0; i < decl.type_params.size() && i < args.size(); ++i) {
+                bindings.emplace(decl.type_params[i], args[i]);
+            }
+        }
+    }
+
+    for (size_t i = 0; i < fields.size(); ++i) {
+        const auto& [declared_name, declared] = payload[i];
+        if (fields[i].name != declared_name) {
+            return unexpected(err("variant fields are written in declaration order — expected '" + declared_name +
+                                      "' here, found '" + fields[i].name + "'; the canonical form is " + canonical,
+                                  fields[i].value.span));
+        }
+        QN_TRY_ASSIGN(const Type actual, check_against_declared(declared, fields[i].value, bindings, pos));
+        if (!unify_m(declared, actual, bindings)) {
+            return unexpected(err("cannot infer " + head + ": field '" + declared_name + "' is " + actual.to_string() +
+                                      ", but the fields so far need " +
+                                      clone_subst_view(declared, bindings).to_string(),
+                                  fields[i].value.span));
+        }
+    }
+
+    for (const std::string& p : decl.type_params) {
+        if (!bindings.contains(p)) {
+            return unexpected(err("cannot infer '" + p + "' for " + head +
+                                      " — annotate the binding, e.g. 'let x: " + written + "[...] = " + head + "'",
+                                  pos));
+        }
+    }
+    std::vector<Type> args = bound_args(decl.type_params, bindings);
+    if (!TypeMeter(instances, bindings).fits_instance(key, args)) return unexpected(too_large(pos));
+    return Type::enum_(register_instance(key, std::move(args)));
+}
+
+TResult<Type> Checker::check_generic_unit_variant_ref(Span pos, const std::string& written, const std::string& key,
+                                                      const std::string& variant, const std::optional<Type>& expected) {
+    const auto found = generic_enums.find(key);
+    if (found == generic_enums.end()) internal_fault("generic enum resolved by caller");
+    const GenericEnum& decl = found->second;
+    const std::string head = written + "." + variant;
+
+    const Fields* payload = find_variant(decl.variants, variant);
+    if (!payload) {
+        return unexpected(err("enum " + written + " has no variant '" + variant +
+                                  "' — its variants are: " + list_variants(written, decl.variants),
+                              pos));
+    }
+    if (!payload->empty()) {
+        return unexpected(
+            err("'" + head + "' carries a payload — construct it with named fields: " + canonical_form(head, *payload),
+                pos));
+    }
+    if (expected && expected->is(Kind::Enum)) {
+        const auto inst = instances.find(expected->name);
+        if (inst != instances.end() && inst->second.generic == key &&
+            inst->second.args.size() == decl.type_params.size()) {
+            const Instance instance = inst->second;
+            return Type::enum_(register_instance(key, instance.args));
+        }
+    }
+    return unexpected(err("cannot infer the type arguments for " + head +
+                              " — annotate the binding, e.g. 'let x: " + written + "[...] = " + head + "'",
+                          pos));
+}
+
+}  // namespace quellin::typeck

@@ -1,0 +1,296 @@
+// Checking `case` patterns against the subject's type, and the per-type coverage rule of `match`.
+
+#include <algorithm>
+
+#include "check/checker.hpp"
+
+namespace quellin::typeck {
+
+namespace {
+
+using Kind = Type::Kind;
+
+// A generic instance's name without its type arguments: "Opt" for "Opt[Int]", "geo.Pair" for
+// "geo.Pair[Int, Text]". Patterns are written with this name, never with the arguments.
+std::string without_type_args(const std::string& name) { return name.substr(0, name.find('[')); }
+
+TypeError matches_err(std::string_view what, const Type& subject, Span pos) {
+    return err("this pattern matches " + std::string(what) + ", but the subject has type " + subject.to_string(), pos);
+}
+
+bool all_irrefutable(const ast::FieldPatterns& fields) {
+    return std::all_of(fields.begin(), fields.end(),
+                       [](const ast::FieldPattern& f) { return pattern_irrefutable(f.pattern); });
+}
+
+// True when some unguarded arm's pattern satisfies `covers`.
+template <class Pred>
+bool some_arm(const std::vector<ast::MatchArm>& arms, Pred covers) {
+    return std::any_of(arms.begin(), arms.end(),
+                       [&](const ast::MatchArm& arm) { return !arm.guard && covers(arm.pattern); });
+}
+
+bool is_constructor(const ast::Pattern& p, std::string_view name, bool inner_irrefutable) {
+    const auto* c = ast::as<ast::PatternKind::Constructor>(p);
+    if (!c || c->name != name) return false;
+    if (!inner_irrefutable) return true;
+    return c->inner && pattern_irrefutable(**c->inner);
+}
+
+bool is_bool(const ast::Pattern& p, bool value) {
+    const auto* b = ast::as<ast::PatternKind::Bool>(p);
+    return b && b->value == value;
+}
+
+// A variant pattern naming `variant` whose payload patterns all match anything.
+bool covers_variant(const ast::Pattern& p, const std::string& variant) {
+    const auto* v = ast::as<ast::PatternKind::Variant>(p);
+    return v && v->variant == variant && all_irrefutable(v->fields);
+}
+
+}  // namespace
+
+bool pattern_irrefutable(const ast::Pattern& pattern) {
+    if (ast::as<ast::PatternKind::Wildcard>(pattern) || ast::as<ast::PatternKind::Name>(pattern)) return true;
+    if (const auto* record = ast::as<ast::PatternKind::Record>(pattern)) return all_irrefutable(record->fields);
+    return false;
+}
+
+// The variants of an enum type for coverage; an instance not materialised yet is read from its
+// generic declaration, whose variant names and payload field names are the same.
+const Variants* Checker::enum_variants(const std::string& name) const {
+    if (const auto found = enums.find(name); found != enums.end()) return &found->second;
+    const auto inst = instances.find(name);
+    if (inst == instances.end()) return nullptr;
+    const auto generic = generic_enums.find(inst->second.generic);
+    return generic == generic_enums.end() ? nullptr : &generic->second.variants;
+}
+
+Status Checker::check_fields_in_order(const std::string& shown, const ast::FieldPatterns& given, const Fields& declared,
+                                      bool is_variant, Span pos) {
+    const std::string kind = is_variant ? "variant" : "record";
+    if (given.size() != declared.size()) {
+        return unexpected(err(kind + " patterns list all " + (is_variant ? "payload " : "") +
+                                  "fields in declaration order — " + shown + " has " + std::to_string(declared.size()) +
+                                  " field(s); ignore one with '_'",
+                              pos));
+    }
+    for (size_t i = 0; i < given.size(); ++i) {
+        if (given[i].name != declared[i].first) {
+            return unexpected(err(kind + " pattern fields are written in declaration order — expected '" +
+                                      declared[i].first + "' here, found '" + given[i].name + "'",
+                                  given[i].pattern.span));
+        }
+        QN_TRY(check_pattern(given[i].pattern, declared[i].second));
+    }
+    return {};
+}
+
+Status Checker::check_pattern(const ast::Pattern& pattern, const Type& subject) {
+    const Span pos = pattern.span;
+
+    if (ast::as<ast::PatternKind::Wildcard>(pattern)) return {};
+
+    if (const auto* name = ast::as<ast::PatternKind::Name>(pattern)) {
+        const std::string& x = name->name;
+        // The parser reads a bare Some, Ok or Err as a name; it is a constructor missing its value.
+        if (x == "Some" || x == "Ok" || x == "Err") {
+            return unexpected(err("'" + x + "' patterns carry a value — write " + x + "(inner_pattern)", pos));
+        }
+        if (subject.is(Kind::Enum)) {
+            ensure_type(subject.name);
+            const Variants* variants = enum_variants(subject.name);
+            if (variants && find_variant(*variants, x)) {
+                return unexpected(err("'" + x +
+                                          "' here is a binding that matches anything — variants are matched "
+                                          "qualified: 'case " +
+                                          without_type_args(subject.name) + "." + x + "'",
+                                      pos));
+            }
+        }
+        return declare(x, subject, false, pos);
+    }
+
+    if (ast::as<ast::PatternKind::Int>(pattern)) {
+        if (!subject.is(Kind::Int)) return unexpected(matches_err("Int values", subject, pos));
+        return {};
+    }
+    if (ast::as<ast::PatternKind::Bool>(pattern)) {
+        if (!subject.is(Kind::Bool)) return unexpected(matches_err("Bool values", subject, pos));
+        return {};
+    }
+    if (ast::as<ast::PatternKind::Text>(pattern)) {
+        if (!subject.is(Kind::Text)) return unexpected(matches_err("Text values", subject, pos));
+        return {};
+    }
+
+    if (const auto* ctor = ast::as<ast::PatternKind::Constructor>(pattern)) {
+        const std::string& name = ctor->name;
+        const bool is_result = name == "Ok" || name == "Err";
+        if ((name == "Some" || is_result) && !ctor->inner) {
+            return unexpected(err("'" + name + "' patterns carry a value — write " + name + "(inner_pattern)", pos));
+        }
+        if (name == "Some" || (name == "None" && !ctor->inner)) {
+            if (!subject.is(Kind::Option)) return unexpected(matches_err("Option values", subject, pos));
+            if (ctor->inner) return check_pattern(**ctor->inner, subject.elem());
+            return {};
+        }
+        if (is_result) {
+            if (!subject.is(Kind::Result)) return unexpected(matches_err("Result values", subject, pos));
+            return check_pattern(**ctor->inner, name == "Ok" ? subject.elem() : subject.second());
+        }
+        if (subject.is(Kind::Enum)) {
+            ensure_type(subject.name);
+            const Variants* variants = enum_variants(subject.name);
+            if (variants && find_variant(*variants, name)) {
+                return unexpected(err("variants are matched qualified — write 'case " +
+                                          without_type_args(subject.name) + "." + name + "(...)'",
+                                      pos));
+            }
+        }
+        if (records.contains(name) || generic_records.contains(name)) {
+            return unexpected(err("record patterns use named fields — write " + name +
+                                      "(field: pattern, ...) with all fields in declaration order",
+                                  pos));
+        }
+        return unexpected(err("unknown constructor '" + name +
+                                  "' in pattern — v0.1 patterns support Some/None/Ok/Err, record patterns, qualified "
+                                  "enum variants, literals, '_', and bindings",
+                              pos));
+    }
+
+    if (const auto* record = ast::as<ast::PatternKind::Record>(pattern)) {
+        const std::string& r = record->name;
+        if (subject.is(Kind::Record) && subject.name == r) {
+            ensure_type(r);
+            const auto found = records.find(r);
+            if (found == records.end()) internal_fault("installed record has its fields");
+            const Fields declared = found->second;
+            return check_fields_in_order(r, record->fields, declared, false, pos);
+        }
+        if (subject.is(Kind::Enum)) {
+            ensure_type(subject.name);
+            const Variants* variants = enum_variants(subject.name);
+            if (variants && find_variant(*variants, r)) {
+                return unexpected(err("variants are matched qualified — write 'case " +
+                                          without_type_args(subject.name) + "." + r + "(...)'",
+                                      pos));
+            }
+        }
+        return unexpected(matches_err(r + " records", subject, pos));
+    }
+
+    const auto& variant = std::get<ast::PatternKind::Variant>(pattern.kind.v);
+    const std::string& e = variant.enum_name;
+    const std::string& v = variant.variant;
+
+    std::string key = e;
+    if (variant.module) {
+        const std::string& m = *variant.module;
+        if (!modules.contains(m)) {
+            return unexpected(err("unknown module '" + m + "' — add 'import " + m + "' at the top of the file", pos));
+        }
+        key = m + "." + e;
+        if (!enums.contains(key) && !generic_enums.contains(key)) return unexpected(module_member_err(m, e, pos));
+    } else if (modules.contains(e)) {
+        // m.R(field: ...) of an imported record reads like a variant pattern.
+        const std::string qualified = e + "." + v;
+        if (records.contains(qualified) || generic_records.contains(qualified)) {
+            return check_record_pattern(qualified, variant.fields, subject, pos);
+        }
+        if (enums.contains(qualified) || generic_enums.contains(qualified)) {
+            return unexpected(err(
+                "'" + qualified + "' is an enum — match one of its variants: 'case " + qualified + ".Variant:'", pos));
+        }
+        return unexpected(module_member_err(e, v, pos));
+    }
+
+    if (!subject.is(Kind::Enum) || without_type_args(subject.name) != key) {
+        return unexpected(matches_err(key + " values", subject, pos));
+    }
+    ensure_type(subject.name);
+    const auto found = enums.find(subject.name);
+    if (found == enums.end()) internal_fault("installed enum has its variants");
+    const Fields* declared = find_variant(found->second, v);
+    if (!declared) {
+        return unexpected(err(
+            "enum " + key + " has no variant '" + v + "' — its variants are: " + variant_list(key, subject.name), pos));
+    }
+    const Fields payload = *declared;
+    const std::string head = key + "." + v;
+    if (payload.empty()) {
+        if (variant.fields.empty()) return {};
+        return unexpected(
+            err("'" + head + "' is a unit variant — match it without parentheses: 'case " + head + ":'", pos));
+    }
+    return check_fields_in_order(head, variant.fields, payload, true, pos);
+}
+
+Status Checker::check_record_pattern(const std::string& qualified, const ast::FieldPatterns& fields,
+                                     const Type& subject, Span pos) {
+    if (!subject.is(Kind::Record) || without_type_args(subject.name) != qualified) {
+        return unexpected(matches_err(qualified + " records", subject, pos));
+    }
+    ensure_type(subject.name);
+    const auto found = records.find(subject.name);
+    if (found == records.end()) internal_fault("installed record has its fields");
+    const Fields declared = found->second;
+    return check_fields_in_order(qualified, fields, declared, false, pos);
+}
+
+bool Checker::match_exhaustive(const Type& subject, const std::vector<ast::MatchArm>& arms) const {
+    if (some_arm(arms, [](const ast::Pattern& p) { return pattern_irrefutable(p); })) return true;
+
+    switch (subject.kind) {
+        case Kind::Bool:
+            return some_arm(arms, [](const ast::Pattern& p) { return is_bool(p, true); }) &&
+                   some_arm(arms, [](const ast::Pattern& p) { return is_bool(p, false); });
+        case Kind::Option:
+            return some_arm(arms, [](const ast::Pattern& p) { return is_constructor(p, "Some", true); }) &&
+                   some_arm(arms, [](const ast::Pattern& p) { return is_constructor(p, "None", false); });
+        case Kind::Result:
+            return some_arm(arms, [](const ast::Pattern& p) { return is_constructor(p, "Ok", true); }) &&
+                   some_arm(arms, [](const ast::Pattern& p) { return is_constructor(p, "Err", true); });
+        case Kind::Enum: {
+            const Variants* variants = enum_variants(subject.name);
+            if (!variants) return false;
+            return std::all_of(variants->begin(), variants->end(), [&](const auto& variant) {
+                return some_arm(arms, [&](const ast::Pattern& p) { return covers_variant(p, variant.first); });
+            });
+        }
+        case Kind::Record: {
+            if (subject.name.find('.') == std::string::npos) return false;
+            const std::string name = without_type_args(subject.name);
+            return some_arm(arms, [&](const ast::Pattern& p) {
+                const auto* v = ast::as<ast::PatternKind::Variant>(p);
+                return v && !v->module && v->enum_name + "." + v->variant == name && all_irrefutable(v->fields);
+            });
+        }
+        default: return false;
+    }
+}
+
+std::string Checker::missing_cases_hint(const Type& subject, const std::vector<ast::MatchArm>& arms) const {
+    switch (subject.kind) {
+        case Kind::Bool: return "both 'case true:' and 'case false:'";
+        case Kind::Option: return "both 'case Some(...):' and 'case None:'";
+        case Kind::Result: return "both 'case Ok(...):' and 'case Err(...):'";
+        case Kind::Enum: {
+            const Variants* variants = enum_variants(subject.name);
+            if (!variants) break;
+            const std::string e = without_type_args(subject.name);
+            std::vector<std::string> missing;
+            for (const auto& variant : *variants) {
+                const bool covered =
+                    some_arm(arms, [&](const ast::Pattern& p) { return covers_variant(p, variant.first); });
+                if (covered) continue;
+                missing.push_back("'case " + e + "." + variant.first + (variant.second.empty() ? "" : "(...)") + ":'");
+            }
+            return join(missing);
+        }
+        default: break;
+    }
+    return "all remaining values with a binding";
+}
+
+}  // namespace quellin::typeck

@@ -236,3 +236,33 @@ TEST(Generics, SelfPairingNestingStopsAtTheBound) {
 
 }  // namespace
 }  // namespace quellin::typeck
+
+namespace quellin::typeck {
+namespace {
+
+using testing::check_source;
+using testing::expect_ok;
+
+// Types can also double without a generic call: a tuple of a value with itself, bound again and again.
+std::string doubling_tuples(int levels) {
+    std::string src = "fn main() -> Void:\n    let t0 = 1\n";
+    for (int i = 1; i <= levels; ++i) {
+        src += "    let t" + std::to_string(i) + " = (t" + std::to_string(i - 1) + ", t" + std::to_string(i - 1) + ")\n";
+    }
+    return src;
+}
+
+TEST(TypeSize, TuplesOfThemselvesStopAtTheLimit) {
+    // Level 8 prints in 3063 characters; level 9 would need 6135.
+    expect_ok(doubling_tuples(8));
+    const std::optional<TypeError> error = check_source(doubling_tuples(40));
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->message,
+              "this type grows too large (more than 4096 characters) — add type annotations or simplify the generic "
+              "nesting");
+    EXPECT_EQ(error->span.line, 11u);
+    EXPECT_EQ(error->span.col, 14u);
+}
+
+}  // namespace
+}  // namespace quellin::typeck

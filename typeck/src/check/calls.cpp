@@ -70,141 +70,17 @@ std::string list_variants(const std::string& written, const Variants& variants) 
     return join(items);
 }
 
+// A chain like xs.first().abs().to_float() recurses through check_call, check_field_call and
+// check_method_call once per link, so those three keep their frames small: each shape's checks and
+// messages live in functions of their own that are never inlined into the recursive path.
 TResult<Type> Checker::check_call(const ast::Expr& callee, const std::vector<ast::Expr>& args,
                                   const std::optional<Type>& expected, Span pos) {
-    if (const auto* ident = ast::as<ast::ExprKind::Ident>(callee)) {
-        const std::string& name = ident->name;
-        const std::string quoted = "'" + name + "'";
+    if (ast::as<ast::ExprKind::Ident>(callee)) return check_named_call(callee, args, expected, pos);
+    if (const auto* field = ast::as<ast::ExprKind::Field>(callee)) return check_field_call(*field, args, pos);
+    return check_value_call(callee, args, pos);
+}
 
-        if (auto builtin = fixed_builtin(name)) {
-            return check_fn_value_call(quoted, builtin->params, builtin->result, args, pos);
-        }
-        if (name == "None") return unexpected(err("'None' takes no arguments — write plain 'None'", pos));
-        if (name == "Some" || name == "Ok" || name == "Err") {
-            if (args.size() != 1) return unexpected(arity_err(quoted, 1, args.size(), pos));
-            if (name == "Some") {
-                const bool has_inner = expected && expected->is(Kind::Option);
-                QN_TRY_ASSIGN(Type inner,
-                              check_expr(args[0], has_inner ? std::optional<Type>(expected->elem()) : std::nullopt));
-                return Type::option(has_inner ? expected->elem() : std::move(inner));
-            }
-            if (!expected || !expected->is(Kind::Result)) {
-                if (name == "Ok") {
-                    return unexpected(
-                        err("cannot infer the error type of 'Ok(...)' here — annotate the target, e.g. "
-                            "'let r: Result[Int, Text] = Ok(1)'",
-                            pos));
-                }
-                return unexpected(
-                    err("cannot infer the value type of 'Err(...)' here — annotate the target, e.g. "
-                        "'let r: Result[Int, Text] = Err(\"boom\")'",
-                        pos));
-            }
-            const Type& payload = name == "Ok" ? expected->elem() : expected->second();
-            QN_TRY(check_expr(args[0], payload));
-            return *expected;
-        }
-
-        if (const auto fn = fns.find(name); fn != fns.end()) {
-            const FnSig sig = fn->second;
-            if (args.size() != sig.params.size())
-                return unexpected(arity_err(quoted, sig.params.size(), args.size(), pos));
-            if (!sig.type_params.empty()) return check_generic_call(pos, std::nullopt, name, sig, args);
-            return check_fn_value_call(quoted, sig.params, sig.ret, args, pos);
-        }
-        if (const VarInfo* var = lookup(name)) {
-            if (!var->ty.is(Kind::Fn)) {
-                return unexpected(
-                    err(quoted + " has type " + var->ty.to_string() + " — it cannot be called", callee.span));
-            }
-            const Type fn_type = var->ty;
-            return check_fn_value_call(quoted, fn_type.fn_params(), fn_type.fn_ret(), args, pos);
-        }
-        if (const auto record = records.find(name); record != records.end()) {
-            return unexpected(
-                err("records are constructed with named fields: " + canonical_form(name, record->second), callee.span));
-        }
-        if (enums.contains(name)) {
-            return unexpected(
-                err("enums are constructed via their qualified variants: " + variant_list(name, name), callee.span));
-        }
-        if (const auto home = module_exporting(name)) {
-            return unexpected(err(quoted + " lives in module '" + *home +
-                                      "' — module functions are called qualified: " + *home + "." + name + "(...)",
-                                  callee.span));
-        }
-        return unexpected(err(
-            "unknown function " + quoted + " — v0.1 resolves calls to top-level functions and the builtin print(Text)",
-            callee.span));
-    }
-
-    if (const auto* field = ast::as<ast::ExprKind::Field>(callee)) {
-        const ast::Expr& base = *field->base;
-        const std::string& name = field->name;
-        const auto* base_ident = ast::as<ast::ExprKind::Ident>(base);
-
-        const auto module_api = base_ident ? modules.find(base_ident->name) : modules.end();
-        if (module_api != modules.end()) {
-            const std::string& m = base_ident->name;
-            const ModuleApi& api = module_api->second;
-            if (const auto fn = api.fns.find(name); fn != api.fns.end()) {
-                const FnSig sig = fn->second;
-                if (!sig.type_params.empty()) return check_generic_call(pos, m, name, sig, args);
-                return check_fn_value_call("'" + m + "." + name + "'", sig.params, sig.ret, args, pos);
-            }
-            // A module's public type called like a function gets the advice a bare reference gets.
-            const std::string qualified = m + "." + name;
-            if (enums.contains(qualified)) {
-                return unexpected(err(
-                    "'" + qualified + "' is an enum — write one of its variants: " + variant_list(qualified, qualified),
-                    pos));
-            }
-            if (const auto g = generic_enums.find(qualified); g != generic_enums.end()) {
-                return unexpected(err("'" + qualified + "' is an enum — write one of its variants: " +
-                                          list_variants(qualified, g->second.variants),
-                                      pos));
-            }
-            if (records.contains(qualified) || generic_records.contains(qualified)) {
-                return unexpected(err("records are constructed with named fields: " + qualified + "(field: ...)", pos));
-            }
-            return unexpected(module_member_err(m, name, pos));
-        }
-
-        // An enum variant written with positional arguments: E.V(...) or m.E.V(...).
-        std::optional<std::string> enum_written;
-        if (const auto* inner = ast::as<ast::ExprKind::Field>(base)) {
-            const auto* m = ast::as<ast::ExprKind::Ident>(*inner->base);
-            if (m && modules.contains(m->name)) {
-                const std::string qualified = m->name + "." + inner->name;
-                if (enums.contains(qualified) || generic_enums.contains(qualified)) enum_written = qualified;
-            }
-        } else if (base_ident && (enums.contains(base_ident->name) || generic_enums.contains(base_ident->name))) {
-            enum_written = base_ident->name;
-        }
-        if (enum_written) {
-            const std::string& e = *enum_written;
-            const auto plain = enums.find(e);
-            const bool generic = plain == enums.end();
-            const Variants variants = generic ? generic_enums.find(e)->second.variants : plain->second;
-            const Fields* payload = find_variant(variants, name);
-            if (!payload) {
-                const std::string listed = generic ? list_variants(e, variants) : variant_list(e, e);
-                return unexpected(
-                    err("enum " + e + " has no variant '" + name + "' — its variants are: " + listed, pos));
-            }
-            if (payload->empty()) {
-                return unexpected(
-                    err("'" + e + "." + name + "' is a unit variant — write it without parentheses: " + e + "." + name,
-                        pos));
-            }
-            return unexpected(err(
-                "variant payloads use named fields in declaration order: " + canonical_form(e + "." + name, *payload),
-                pos));
-        }
-
-        return check_method_call(base, name, args, pos);
-    }
-
+TResult<Type> Checker::check_value_call(const ast::Expr& callee, const std::vector<ast::Expr>& args, Span pos) {
     QN_TRY_ASSIGN(const Type fn_type, check_expr(callee, std::nullopt));
     if (!fn_type.is(Kind::Fn)) {
         return unexpected(err(
@@ -212,6 +88,145 @@ TResult<Type> Checker::check_call(const ast::Expr& callee, const std::vector<ast
             callee.span));
     }
     return check_fn_value_call("this function value", fn_type.fn_params(), fn_type.fn_ret(), args, pos);
+}
+
+TResult<Type> Checker::check_named_call(const ast::Expr& callee, const std::vector<ast::Expr>& args,
+                                        const std::optional<Type>& expected, Span pos) {
+    const std::string& name = std::get<ast::ExprKind::Ident>(callee.kind.v).name;
+    const std::string quoted = "'" + name + "'";
+
+    if (auto builtin = fixed_builtin(name)) {
+        return check_fn_value_call(quoted, builtin->params, builtin->result, args, pos);
+    }
+    if (name == "None") return unexpected(err("'None' takes no arguments — write plain 'None'", pos));
+    if (name == "Some" || name == "Ok" || name == "Err") {
+        if (args.size() != 1) return unexpected(arity_err(quoted, 1, args.size(), pos));
+        if (name == "Some") {
+            const bool has_inner = expected && expected->is(Kind::Option);
+            QN_TRY_ASSIGN(Type inner,
+                          check_expr(args[0], has_inner ? std::optional<Type>(expected->elem()) : std::nullopt));
+            return Type::option(has_inner ? expected->elem() : std::move(inner));
+        }
+        if (!expected || !expected->is(Kind::Result)) {
+            if (name == "Ok") {
+                return unexpected(
+                    err("cannot infer the error type of 'Ok(...)' here — annotate the target, e.g. "
+                        "'let r: Result[Int, Text] = Ok(1)'",
+                        pos));
+            }
+            return unexpected(
+                err("cannot infer the value type of 'Err(...)' here — annotate the target, e.g. "
+                    "'let r: Result[Int, Text] = Err(\"boom\")'",
+                    pos));
+        }
+        const Type& payload = name == "Ok" ? expected->elem() : expected->second();
+        QN_TRY(check_expr(args[0], payload));
+        return *expected;
+    }
+
+    if (const auto fn = fns.find(name); fn != fns.end()) {
+        const FnSig sig = fn->second;
+        if (args.size() != sig.params.size())
+            return unexpected(arity_err(quoted, sig.params.size(), args.size(), pos));
+        if (!sig.type_params.empty()) return check_generic_call(pos, std::nullopt, name, sig, args);
+        return check_fn_value_call(quoted, sig.params, sig.ret, args, pos);
+    }
+    if (const VarInfo* var = lookup(name)) {
+        if (!var->ty.is(Kind::Fn)) {
+            return unexpected(
+                err(quoted + " has type " + var->ty.to_string() + " — it cannot be called", callee.span));
+        }
+        const Type fn_type = var->ty;
+        return check_fn_value_call(quoted, fn_type.fn_params(), fn_type.fn_ret(), args, pos);
+    }
+    if (const auto record = records.find(name); record != records.end()) {
+        return unexpected(
+            err("records are constructed with named fields: " + canonical_form(name, record->second), callee.span));
+    }
+    if (enums.contains(name)) {
+        return unexpected(
+            err("enums are constructed via their qualified variants: " + variant_list(name, name), callee.span));
+    }
+    if (const auto home = module_exporting(name)) {
+        return unexpected(err(quoted + " lives in module '" + *home +
+                                  "' — module functions are called qualified: " + *home + "." + name + "(...)",
+                              callee.span));
+    }
+    return unexpected(err(
+        "unknown function " + quoted + " — v0.1 resolves calls to top-level functions and the builtin print(Text)",
+        callee.span));
+}
+
+TResult<Type> Checker::check_field_call(const ast::ExprKind::Field& field, const std::vector<ast::Expr>& args,
+                                        Span pos) {
+    const ast::Expr& base = *field.base;
+    const auto* base_ident = ast::as<ast::ExprKind::Ident>(base);
+    if (base_ident && modules.contains(base_ident->name)) {
+        return check_module_call(base_ident->name, field.name, args, pos);
+    }
+    if (auto variant_error = positional_variant_error(base, field.name, pos)) return unexpected(std::move(*variant_error));
+    return check_method_call(base, field.name, args, pos);
+}
+
+TResult<Type> Checker::check_module_call(const std::string& m, const std::string& name,
+                                         const std::vector<ast::Expr>& args, Span pos) {
+    const ModuleApi& api = modules.find(m)->second;
+    if (const auto fn = api.fns.find(name); fn != api.fns.end()) {
+        const FnSig sig = fn->second;
+        if (!sig.type_params.empty()) return check_generic_call(pos, m, name, sig, args);
+        return check_fn_value_call("'" + m + "." + name + "'", sig.params, sig.ret, args, pos);
+    }
+    // A module's public type called like a function gets the advice a bare reference gets.
+    const std::string qualified = m + "." + name;
+    if (enums.contains(qualified)) {
+        return unexpected(err(
+            "'" + qualified + "' is an enum — write one of its variants: " + variant_list(qualified, qualified),
+            pos));
+    }
+    if (const auto g = generic_enums.find(qualified); g != generic_enums.end()) {
+        return unexpected(err("'" + qualified + "' is an enum — write one of its variants: " +
+                                  list_variants(qualified, g->second.variants),
+                              pos));
+    }
+    if (records.contains(qualified) || generic_records.contains(qualified)) {
+        return unexpected(err("records are constructed with named fields: " + qualified + "(field: ...)", pos));
+    }
+    return unexpected(module_member_err(m, name, pos));
+}
+
+// An enum variant written with positional arguments, E.V(...) or m.E.V(...), is always an error.
+std::optional<TypeError> Checker::positional_variant_error(const ast::Expr& base, const std::string& name,
+                                                           Span pos) const {
+    const auto* base_ident = ast::as<ast::ExprKind::Ident>(base);
+    std::optional<std::string> enum_written;
+    if (const auto* inner = ast::as<ast::ExprKind::Field>(base)) {
+        const auto* m = ast::as<ast::ExprKind::Ident>(*inner->base);
+        if (m && modules.contains(m->name)) {
+            const std::string qualified = m->name + "." + inner->name;
+            if (enums.contains(qualified) || generic_enums.contains(qualified)) enum_written = qualified;
+        }
+    } else if (base_ident && (enums.contains(base_ident->name) || generic_enums.contains(base_ident->name))) {
+        enum_written = base_ident->name;
+    }
+    if (enum_written) {
+        const std::string& e = *enum_written;
+        const auto plain = enums.find(e);
+        const bool generic = plain == enums.end();
+        const Variants variants = generic ? generic_enums.find(e)->second.variants : plain->second;
+        const Fields* payload = find_variant(variants, name);
+        if (!payload) {
+            const std::string listed = generic ? list_variants(e, variants) : variant_list(e, e);
+            return err("enum " + e + " has no variant '" + name + "' — its variants are: " + listed, pos);
+        }
+        if (payload->empty()) {
+            return err("'" + e + "." + name + "' is a unit variant — write it without parentheses: " + e + "." + name,
+                       pos);
+        }
+        return err(
+            "variant payloads use named fields in declaration order: " + canonical_form(e + "." + name, *payload),
+            pos);
+    }
+    return std::nullopt;
 }
 
 std::optional<std::string> Checker::module_exporting(const std::string& fn) const {
@@ -230,6 +245,11 @@ std::optional<std::string> Checker::module_exporting(const std::string& fn) cons
 TResult<Type> Checker::check_method_call(const ast::Expr& receiver, const std::string& method,
                                          const std::vector<ast::Expr>& args, Span pos) {
     QN_TRY_ASSIGN(const Type recv, check_expr(receiver, std::nullopt));
+    return check_method_on(receiver, recv, method, args, pos);
+}
+
+TResult<Type> Checker::check_method_on(const ast::Expr& receiver, const Type& recv, const std::string& method,
+                                       const std::vector<ast::Expr>& args, Span pos) {
     const std::string shown = recv.to_string();
 
     if (recv.is(Kind::List)) {

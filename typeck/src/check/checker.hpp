@@ -169,6 +169,20 @@ public:
                              const std::optional<Type>& expected, Span pos);
     TResult<Type> check_method_call(const ast::Expr& receiver, const std::string& method,
                                     const std::vector<ast::Expr>& args, Span pos);
+    // The pieces of check_call, kept out of line so that call chains recurse through small frames.
+    [[gnu::noinline]] TResult<Type> check_named_call(const ast::Expr& callee, const std::vector<ast::Expr>& args,
+                                                     const std::optional<Type>& expected, Span pos);
+    [[gnu::noinline]] TResult<Type> check_field_call(const ast::ExprKind::Field& field,
+                                                     const std::vector<ast::Expr>& args, Span pos);
+    [[gnu::noinline]] TResult<Type> check_value_call(const ast::Expr& callee, const std::vector<ast::Expr>& args,
+                                                     Span pos);
+    [[gnu::noinline]] TResult<Type> check_module_call(const std::string& m, const std::string& name,
+                                                      const std::vector<ast::Expr>& args, Span pos);
+    [[gnu::noinline]] std::optional<TypeError> positional_variant_error(const ast::Expr& base,
+                                                                        const std::string& name, Span pos) const;
+    [[gnu::noinline]] TResult<Type> check_method_on(const ast::Expr& receiver, const Type& recv,
+                                                    const std::string& method, const std::vector<ast::Expr>& args,
+                                                    Span pos);
     TResult<Type> check_fn_value_call(const std::string& label, const std::vector<Type>& params, const Type& result,
                                       const std::vector<ast::Expr>& args, Span pos);
     TResult<Type> check_record_construction(const std::string& written, const std::string& key,
@@ -200,6 +214,9 @@ public:
     bool mentions_generic_m(const Type& ty, const std::string& param) const;
     bool mentions_any_generic_m(const Type& ty) const;
     std::string register_instance(const std::string& generic, std::vector<Type> args);
+    // Fails when a type's display form would pass the size limit. Tuples and maps of a value with
+    // itself, and fields of generic instances, can double a type at every step without a generic call.
+    Status check_type_size(const Type& ty, Span pos) const;
     TResult<Type> check_generic_call(Span pos, const std::optional<std::string>& module, const std::string& fn,
                                      const FnSig& sig, const std::vector<ast::Expr>& args);
     TResult<Type> check_generic_record_construction(Span pos, const std::string& written, const std::string& key,

@@ -640,7 +640,9 @@ private:
 
 TResult<Type> Checker::check_expr(const ast::Expr& expr, const std::optional<Type>& expected) {
     TResult<Type> found = std::visit(ExprChecker(*this, expr, expected), expr.kind.v);
-    if (!found || !expected) return found;
+    if (!found) return found;
+    if (!found->args.empty()) QN_TRY(check_type_size(*found, expr.span));
+    if (!expected) return found;
     return conform(expected, std::move(*found), expr.span);
 }
 

@@ -41,6 +41,7 @@ class TypeMeter {
 public:
     TypeMeter(const Instances& instances, const Bindings& bindings) : instances_(instances), bindings_(bindings) {}
 
+    bool fits(const Type& ty) { return measure(ty, false); }
     bool fits_substituted(const Type& ty) { return measure(ty, true); }
 
     bool fits_instance(const std::string& generic, const std::vector<Type>& args) {
@@ -112,6 +113,12 @@ std::vector<Type> bound_args(const std::vector<std::string>& params, const Bindi
 }
 
 }  // namespace
+
+Status Checker::check_type_size(const Type& ty, Span pos) const {
+    const Bindings none;
+    if (TypeMeter(instances, none).fits(ty)) return {};
+    return unexpected(too_large(pos));
+}
 
 bool Checker::unify_m(const Type& declared, const Type& actual, Bindings& bindings) const {
     switch (declared.kind) {

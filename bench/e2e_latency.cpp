@@ -1,0 +1,358 @@
+// End-to-end latency of the real server process: opens a generated document, sends many didChange
+// edits, and for each one measures the time from writing the message to reading its
+// publishDiagnostics; then reports the median, the 95th percentile and the server's peak resident
+// memory (VmHWM). Run once on a single large file and once on the entry file of a module graph, whose
+// every imported module the server reads from disk again on every change.
+//
+//   e2e_latency --server build/lsp/bin/quellin-lsp [--lines 10000] [--edits 200] [--warmup 5]
+//               [--modules 100] [--module-lines 500]
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "gen/generate.hpp"
+#include "gen/temp_dir.hpp"
+
+namespace {
+
+using nlohmann::json;
+using Clock = std::chrono::steady_clock;
+
+// The server as a child process, talking over two pipes.
+class ServerProcess {
+public:
+    explicit ServerProcess(const std::string& binary) {
+        int to_child[2];
+        int from_child[2];
+        if (pipe(to_child) != 0) return;
+        if (pipe(from_child) != 0) {
+            close(to_child[0]);
+            close(to_child[1]);
+            return;
+        }
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(to_child[0], STDIN_FILENO);
+            dup2(from_child[1], STDOUT_FILENO);
+            close(to_child[0]);
+            close(to_child[1]);
+            close(from_child[0]);
+            close(from_child[1]);
+            execl(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(to_child[0]);
+        close(from_child[1]);
+        in_ = to_child[1];
+        out_ = from_child[0];
+    }
+
+    ~ServerProcess() {
+        if (in_ >= 0) close(in_);
+        if (out_ >= 0) close(out_);
+        if (pid_ > 0) {
+            int status = 0;
+            waitpid(pid_, &status, 0);
+        }
+    }
+
+    ServerProcess(const ServerProcess&) = delete;
+    ServerProcess& operator=(const ServerProcess&) = delete;
+
+    bool started() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
+
+    bool send(const json& message) { return send_body(message.dump()); }
+
+    bool send_body(const std::string& body) {
+        const std::string frame = "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+        size_t written = 0;
+        while (written < frame.size()) {
+            const ssize_t n = write(in_, frame.data() + written, frame.size() - written);
+            if (n <= 0) return false;
+            written += static_cast<size_t>(n);
+        }
+        return true;
+    }
+
+    // The next framed message, or nothing on end of output, a framing error or after a minute of silence.
+    std::optional<json> receive() {
+        size_t header_end;
+        while ((header_end = buffer_.find("\r\n\r\n")) == std::string::npos) {
+            if (!fill()) return std::nullopt;
+        }
+        const std::string_view headers(buffer_.data(), header_end);
+        const size_t at = headers.find("Content-Length:");
+        if (at == std::string_view::npos) return std::nullopt;
+        size_t start = at + std::strlen("Content-Length:");
+        while (start < headers.size() && headers[start] == ' ') ++start;
+        size_t length = 0;
+        const auto [end, ec] = std::from_chars(headers.data() + start, headers.data() + headers.size(), length);
+        if (ec != std::errc()) return std::nullopt;
+        const size_t body_start = header_end + 4;
+        while (buffer_.size() < body_start + length) {
+            if (!fill()) return std::nullopt;
+        }
+        json message = json::parse(buffer_.substr(body_start, length), nullptr, false);
+        buffer_.erase(0, body_start + length);
+        if (message.is_discarded()) return std::nullopt;
+        return message;
+    }
+
+    // Reads until the publishDiagnostics for `uri` arrives and returns it.
+    std::optional<json> receive_diagnostics(const std::string& uri) {
+        while (true) {
+            auto message = receive();
+            if (!message) return std::nullopt;
+            const auto method = message->find("method");
+            if (method == message->end() || *method != "textDocument/publishDiagnostics") continue;
+            const auto params = message->find("params");
+            if (params == message->end()) continue;
+            const auto found = params->find("uri");
+            if (found != params->end() && *found == uri) return message;
+        }
+    }
+
+    // The CPU time the server has used so far (user and system), in seconds, from /proc: unlike the
+    // latency it does not grow when other processes compete for the machine.
+    std::optional<double> cpu_seconds() const {
+        std::ifstream stat("/proc/" + std::to_string(pid_) + "/stat");
+        std::string text;
+        std::getline(stat, text);
+        // The command name may hold spaces; the fields after it start behind its closing parenthesis.
+        const size_t close = text.rfind(')');
+        if (close == std::string::npos) return std::nullopt;
+        std::istringstream fields(text.substr(close + 2));
+        std::string field;
+        unsigned long long utime = 0, stime = 0;
+        for (int i = 3; i <= 15 && fields >> field; ++i) {
+            if (i == 14) utime = std::stoull(field);
+            if (i == 15) stime = std::stoull(field);
+        }
+        return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+    }
+
+    // The peak resident set size so far, in KiB, from /proc.
+    std::optional<long> peak_rss_kib() const {
+        std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.rfind("VmHWM:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
+        }
+        return std::nullopt;
+    }
+
+private:
+    bool fill() {
+        pollfd fd{out_, POLLIN, 0};
+        if (poll(&fd, 1, 60'000) <= 0) return false;
+        char chunk[65536];
+        const ssize_t n = read(out_, chunk, sizeof chunk);
+        if (n <= 0) return false;
+        buffer_.append(chunk, static_cast<size_t>(n));
+        return true;
+    }
+
+    pid_t pid_ = -1;
+    int in_ = -1;
+    int out_ = -1;
+    std::string buffer_;
+};
+
+struct Options {
+    std::string server;
+    uint32_t lines = 10'000;
+    uint32_t edits = 200;
+    uint32_t warmup = 5;
+    uint32_t modules = 100;
+    uint32_t module_lines = 500;
+};
+
+struct Result {
+    std::vector<double> latencies_ms;  // after the warm-up edits
+    long peak_rss_kib = 0;
+    double cpu_ms_per_edit = 0.0;      // the server's CPU time over the measured edits, averaged
+    std::string problem;               // empty when every check came back clean
+};
+
+std::string diagnostics_problem(const json& note) {
+    const auto& diagnostics = note["params"]["diagnostics"];
+    if (diagnostics.is_array() && diagnostics.empty()) return "";
+    return "the document did not check clean: " + diagnostics.dump();
+}
+
+// The positions of one small literal that occurs throughout generated programs; each edit rewrites
+// one of them, so every version of the document still checks clean and has the same shape.
+std::vector<size_t> edit_sites(const std::string& text) {
+    std::vector<size_t> sites;
+    const std::string_view needle = "qty: 4,";
+    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) {
+        sites.push_back(at + needle.size() - 2);
+    }
+    return sites;
+}
+
+Result run_session(const Options& options, const std::string& uri, std::string text) {
+    Result result;
+    ServerProcess server(options.server);
+    if (!server.started()) {
+        result.problem = "cannot start " + options.server;
+        return result;
+    }
+    server.send({{"jsonrpc", "2.0"}, {"id", 1}, {"method", "initialize"}, {"params", {{"capabilities", json::object()}}}});
+    if (!server.receive()) {
+        result.problem = "no answer to initialize";
+        return result;
+    }
+    server.send({{"jsonrpc", "2.0"}, {"method", "initialized"}, {"params", json::object()}});
+    server.send({{"jsonrpc", "2.0"},
+                 {"method", "textDocument/didOpen"},
+                 {"params", {{"textDocument", {{"uri", uri}, {"languageId", "quellin"}, {"version", 1}, {"text", text}}}}}});
+    const auto opened = server.receive_diagnostics(uri);
+    if (!opened) {
+        result.problem = "no diagnostics after didOpen";
+        return result;
+    }
+    result.problem = diagnostics_problem(*opened);
+
+    const std::vector<size_t> sites = edit_sites(text);
+    double cpu_at_start = 0.0;
+    for (uint32_t i = 0; i < options.warmup + options.edits && result.problem.empty(); ++i) {
+        if (!sites.empty()) text[sites[(i * 7919u) % sites.size()]] = static_cast<char>('1' + i % 9);
+        if (i == options.warmup) cpu_at_start = server.cpu_seconds().value_or(0.0);
+        const json change = {{"jsonrpc", "2.0"},
+                             {"method", "textDocument/didChange"},
+                             {"params",
+                              {{"textDocument", {{"uri", uri}, {"version", i + 2}}},
+                               {"contentChanges", json::array({{{"text", text}}})}}}};
+        // The message is serialised before the clock starts: an editor has it ready when it writes it.
+        const std::string body = change.dump();
+        const auto start = Clock::now();
+        if (!server.send_body(body)) {
+            result.problem = "the server stopped reading";
+            break;
+        }
+        const auto note = server.receive_diagnostics(uri);
+        const auto stop = Clock::now();
+        if (!note) {
+            result.problem = "no diagnostics after didChange " + std::to_string(i);
+            break;
+        }
+        result.problem = diagnostics_problem(*note);
+        if (i >= options.warmup) {
+            result.latencies_ms.push_back(std::chrono::duration<double, std::milli>(stop - start).count());
+        }
+    }
+    result.peak_rss_kib = server.peak_rss_kib().value_or(0);
+    if (!result.latencies_ms.empty()) {
+        result.cpu_ms_per_edit = (server.cpu_seconds().value_or(0.0) - cpu_at_start) * 1000.0 /
+                                 static_cast<double>(result.latencies_ms.size());
+    }
+    server.send({{"jsonrpc", "2.0"}, {"id", 2}, {"method", "shutdown"}});
+    (void)server.receive();
+    server.send({{"jsonrpc", "2.0"}, {"method", "exit"}});
+    return result;
+}
+
+double percentile(std::vector<double> values, double p) {
+    if (values.empty()) return 0.0;
+    std::sort(values.begin(), values.end());
+    const double rank = p * static_cast<double>(values.size() - 1);
+    const auto below = static_cast<size_t>(rank);
+    const size_t above = std::min(below + 1, values.size() - 1);
+    return values[below] + (values[above] - values[below]) * (rank - static_cast<double>(below));
+}
+
+bool report(const std::string& name, const Result& result) {
+    if (!result.problem.empty()) {
+        std::printf("%-28s FAILED: %s\n", name.c_str(), result.problem.c_str());
+        return false;
+    }
+    std::printf("%-26s edits %4zu  median %7.2f ms  p95 %7.2f ms  max %7.2f ms  server CPU/edit %7.2f ms  "
+                "peak RSS %6.1f MiB\n",
+                name.c_str(), result.latencies_ms.size(), percentile(result.latencies_ms, 0.5),
+                percentile(result.latencies_ms, 0.95), percentile(result.latencies_ms, 1.0), result.cpu_ms_per_edit,
+                static_cast<double>(result.peak_rss_kib) / 1024.0);
+    return true;
+}
+
+std::optional<uint32_t> number(const char* text) {
+    uint32_t value = 0;
+    const std::string_view s(text);
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
+    if (ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
+    return value;
+}
+
+std::optional<Options> parse_options(int argc, char** argv) {
+    Options options;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string_view flag = argv[i];
+        if (flag == "--server") {
+            options.server = argv[i + 1];
+            continue;
+        }
+        const auto value = number(argv[i + 1]);
+        if (!value) return std::nullopt;
+        if (flag == "--lines") options.lines = *value;
+        else if (flag == "--edits") options.edits = *value;
+        else if (flag == "--warmup") options.warmup = *value;
+        else if (flag == "--modules") options.modules = *value;
+        else if (flag == "--module-lines") options.module_lines = *value;
+        else return std::nullopt;
+    }
+    if (argc % 2 == 0 || options.server.empty() || options.edits == 0) return std::nullopt;
+    return options;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const auto options = parse_options(argc, argv);
+    if (!options) {
+        std::fputs("usage: e2e_latency --server PATH [--lines N] [--edits N] [--warmup N] [--modules M] "
+                   "[--module-lines N]\n",
+                   stderr);
+        return 2;
+    }
+    // A server that dies mid-write must show up as a failed session, not kill the driver.
+    signal(SIGPIPE, SIG_IGN);
+
+    const quellin::gen::TempDir dir;
+    if (dir.path().empty()) {
+        std::fputs("e2e_latency: cannot make a temporary directory\n", stderr);
+        return 1;
+    }
+    bool ok = true;
+
+    const std::string single = quellin::gen::generate_program(options->lines);
+    const auto single_path = dir.path() / "single" / "document.qn";
+    quellin::gen::write_files(single_path.parent_path(), {{"document", single}});
+    ok &= report("single file, " + std::to_string(options->lines) + " lines",
+                 run_session(*options, "file://" + single_path.string(), single));
+
+    if (options->modules > 0) {
+        const auto files = quellin::gen::generate_module_graph(options->modules, options->module_lines);
+        const auto root = quellin::gen::write_files(dir.path() / "graph", files);
+        ok &= report(std::to_string(options->modules) + " modules x " + std::to_string(options->module_lines) + " lines",
+                     run_session(*options, "file://" + root.string(), files.back().text));
+    }
+    return ok ? 0 : 1;
+}

@@ -22,9 +22,13 @@ std::string join(const std::vector<Item>& items, Render render) {
     return out;
 }
 
+// Built by appending: GCC 12 misreports `"[" + std::string&&` under -O3 as an overlapping copy.
 std::string type_args_text(const std::vector<ast::TypeExpr>& args) {
     if (args.empty()) return "";
-    return "[" + join(args, type_text) + "]";
+    std::string out = "[";
+    out += join(args, type_text);
+    out += ']';
+    return out;
 }
 
 bool is_word_char(const char32_t c) {
@@ -73,10 +77,14 @@ std::string signature(const ast::StmtKind::FnDecl& fn, const std::string_view di
     std::string out = "fn ";
     out += display_name;
     if (!fn.type_params.empty()) {
-        out += "[" + join(fn.type_params, [](const std::string& name) { return name; }) + "]";
+        out += '[';
+        out += join(fn.type_params, [](const std::string& name) { return name; });
+        out += ']';
     }
-    out += "(" + join(fn.params, [](const ast::Param& p) { return p.name + ": " + type_text(p.ty); }) + ")";
-    out += " -> " + type_text(fn.ret);
+    out += '(';
+    out += join(fn.params, [](const ast::Param& p) { return p.name + ": " + type_text(p.ty); });
+    out += ") -> ";
+    out += type_text(fn.ret);
     return out;
 }
 

@@ -1,0 +1,501 @@
+// Expressions: the precedence ladder, primaries and collections, lambdas, postfix chains and
+// interpolated text.
+
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
+#include "lexer/lexer.hpp"
+#include "parser_impl.hpp"
+
+namespace quellin {
+
+namespace {
+
+using ast::BinaryOp;
+using ast::ExprKind;
+
+std::optional<BinaryOp> or_op(const TokenKind& kind) {
+    if (kind.is_keyword(Keyword::Or)) return BinaryOp::Or;
+    return std::nullopt;
+}
+
+std::optional<BinaryOp> and_op(const TokenKind& kind) {
+    if (kind.is_keyword(Keyword::And)) return BinaryOp::And;
+    return std::nullopt;
+}
+
+std::optional<BinaryOp> additive_op(const TokenKind& kind) {
+    switch (kind.tag) {
+    case TokenKind::Plus: return BinaryOp::Add;
+    case TokenKind::Minus: return BinaryOp::Sub;
+    default: return std::nullopt;
+    }
+}
+
+std::optional<BinaryOp> multiplicative_op(const TokenKind& kind) {
+    switch (kind.tag) {
+    case TokenKind::Star: return BinaryOp::Mul;
+    case TokenKind::Slash: return BinaryOp::Div;
+    case TokenKind::Percent: return BinaryOp::Mod;
+    default: return std::nullopt;
+    }
+}
+
+std::optional<BinaryOp> comparison_op(const TokenKind& kind) {
+    switch (kind.tag) {
+    case TokenKind::Eq: return BinaryOp::Eq;
+    case TokenKind::NotEq: return BinaryOp::NotEq;
+    case TokenKind::Lt: return BinaryOp::Lt;
+    case TokenKind::LtEq: return BinaryOp::LtEq;
+    case TokenKind::Gt: return BinaryOp::Gt;
+    case TokenKind::GtEq: return BinaryOp::GtEq;
+    default: return std::nullopt;
+    }
+}
+
+// What a named-field list constructs: a record or variant name, and for a variant its enum and module.
+struct ConstructTarget {
+    std::string name;
+    std::optional<std::string> enum_name;
+    std::optional<std::string> module;
+};
+
+// `Name(...)`, `Enum.Variant(...)` and `module.Enum.Variant(...)` construct; nothing else can.
+std::optional<ConstructTarget> construct_target(ast::Expr& target) {
+    if (auto* ident = std::get_if<ExprKind::Ident>(&target.kind.v)) {
+        return ConstructTarget{std::move(ident->name), std::nullopt, std::nullopt};
+    }
+    auto* variant = std::get_if<ExprKind::Field>(&target.kind.v);
+    if (!variant) return std::nullopt;
+    if (auto* enum_ident = std::get_if<ExprKind::Ident>(&variant->base->kind.v)) {
+        return ConstructTarget{std::move(variant->name), std::move(enum_ident->name), std::nullopt};
+    }
+    auto* enum_field = std::get_if<ExprKind::Field>(&variant->base->kind.v);
+    if (!enum_field) return std::nullopt;
+    auto* module = std::get_if<ExprKind::Ident>(&enum_field->base->kind.v);
+    if (!module) return std::nullopt;
+    return ConstructTarget{std::move(variant->name), std::move(enum_field->name), std::move(module->name)};
+}
+
+}  // namespace
+
+// Node construction stays out of line: its temporaries would otherwise enlarge every frame of the
+// recursive descent, which bounds how deep the parser can nest within the stack.
+template <class K, class... Args>
+[[gnu::noinline]] void Parser::build(ast::Expr& out, Span span, uint32_t height, Args&&... args) {
+    out = ast::Expr{ExprKind{K{std::forward<Args>(args)...}}, span};
+    height_ = height;
+}
+
+// ---- The precedence ladder ----
+
+// Every nesting level of an expression passes down the whole ladder, so the levels keep only the first
+// operand on that path; the operator forms, which hold a second operand, continue in functions of their own.
+
+Checked Parser::parse_expr(ast::Expr& out) {
+    QN_TRY(parse_or(out));
+    if (check_kw(Keyword::With)) return parse_with(out);
+    return {};
+}
+
+Checked Parser::parse_with(ast::Expr& out) {
+    uint32_t tallest = height_;
+    advance();
+    ast::FieldInits fields;
+    do {
+        QN_TRY_ASSIGN(std::string name, expect_ident("a field name after 'with'"));
+        QN_TRY(expect(TokenKind::Colon, "after the field name — 'with field: value'"));
+        ast::Expr value;
+        QN_TRY(parse_or(value));
+        tallest = std::max(tallest, height_);
+        fields.push_back(ast::FieldInit{std::move(name), std::move(value)});
+    } while (eat(TokenKind::Comma));
+    if (check_kw(Keyword::With)) {
+        return err_here("one 'with' clause per expression — combine the fields:                  'point with x: "
+                        "1, y: 2'");
+    }
+    QN_TRY(check_height(tallest + 1));
+    build<ExprKind::With>(out, out.span, tallest + 1, std::move(out), std::move(fields));
+    return {};
+}
+
+Checked Parser::parse_left_assoc(ast::Expr& out, Level next, OperatorOf op_of) {
+    QN_TRY((this->*next)(out));
+    if (op_of(peek().kind)) return parse_operator_chain(out, next, op_of);
+    return {};
+}
+
+Checked Parser::parse_operator_chain(ast::Expr& out, Level next, OperatorOf op_of) {
+    uint32_t height = height_;
+    while (const std::optional<BinaryOp> op = op_of(peek().kind)) {
+        QN_TRY(check_height(height + 1));
+        advance();
+        ast::Expr rhs;
+        QN_TRY((this->*next)(rhs));
+        height = std::max(height, height_) + 1;
+        QN_TRY(check_height(height));
+        build<ExprKind::Binary>(out, out.span, height, *op, std::move(out), std::move(rhs));
+    }
+    return {};
+}
+
+Checked Parser::parse_or(ast::Expr& out) { return parse_left_assoc(out, &Parser::parse_and, or_op); }
+
+Checked Parser::parse_and(ast::Expr& out) { return parse_left_assoc(out, &Parser::parse_not, and_op); }
+
+Checked Parser::parse_additive(ast::Expr& out) {
+    return parse_left_assoc(out, &Parser::parse_multiplicative, additive_op);
+}
+
+Checked Parser::parse_multiplicative(ast::Expr& out) {
+    return parse_left_assoc(out, &Parser::parse_unary, multiplicative_op);
+}
+
+Checked Parser::parse_not(ast::Expr& out) {
+    if (check_kw(Keyword::Not)) return parse_prefix(out, ast::UnaryOp::Not, &Parser::parse_not);
+    QN_TRY(parse_additive(out));
+    if (comparison_op(peek().kind)) return parse_comparison(out);
+    return {};
+}
+
+Checked Parser::parse_comparison(ast::Expr& out) {
+    const BinaryOp op = *comparison_op(peek().kind);
+    const uint32_t lhs_height = height_;
+    advance();
+    ast::Expr rhs;
+    QN_TRY(parse_additive(rhs));
+    if (comparison_op(peek().kind)) {
+        return err_here("comparison chaining like 'a < b < c' is not allowed — write 'a < b and b < c'");
+    }
+    const uint32_t height = std::max(lhs_height, height_) + 1;
+    QN_TRY(check_height(height));
+    build<ExprKind::Binary>(out, out.span, height, op, std::move(out), std::move(rhs));
+    return {};
+}
+
+Checked Parser::parse_unary(ast::Expr& out) {
+    if (check(TokenKind::Minus)) return parse_prefix(out, ast::UnaryOp::Neg, &Parser::parse_unary);
+    return parse_postfix(out);
+}
+
+// `not` and `-`: the operand is read by the same level again, so that prefixes nest.
+Checked Parser::parse_prefix(ast::Expr& out, ast::UnaryOp op, Level operand_level) {
+    const Span span = peek().span;
+    const Nesting level(*this);
+    QN_TRY(level.check());
+    advance();
+    ast::Expr operand;
+    QN_TRY((this->*operand_level)(operand));
+    build<ExprKind::Unary>(out, span, height_ + 1, op, std::move(operand));
+    return {};
+}
+
+// ---- Postfix chains ----
+// Every node of a chain keeps the span of the chain's first operand, already in `out`.
+
+Checked Parser::parse_postfix(ast::Expr& out) {
+    QN_TRY(parse_primary(out));
+    while (true) {
+        Level apply = nullptr;
+        switch (peek().kind.tag) {
+        case TokenKind::Dot: apply = &Parser::parse_field; break;
+        case TokenKind::Question: apply = &Parser::parse_try; break;
+        case TokenKind::LBracket: apply = &Parser::parse_index; break;
+        case TokenKind::LParen: apply = &Parser::parse_call; break;
+        default: return {};
+        }
+        QN_TRY(check_height(height_ + 1));
+        QN_TRY((this->*apply)(out));
+    }
+}
+
+Checked Parser::parse_field(ast::Expr& out) {
+    advance();
+    QN_TRY_ASSIGN(std::string name, expect_ident("a field or method name after '.'"));
+    build<ExprKind::Field>(out, out.span, height_ + 1, std::move(out), std::move(name));
+    return {};
+}
+
+Checked Parser::parse_try(ast::Expr& out) {
+    advance();
+    build<ExprKind::Try>(out, out.span, height_ + 1, std::move(out));
+    return {};
+}
+
+Checked Parser::parse_index(ast::Expr& out) {
+    const uint32_t base_height = height_;
+    const Nesting level(*this);
+    QN_TRY(level.check());
+    advance();
+    ast::Expr index;
+    QN_TRY(parse_expr(index));
+    QN_TRY(expect(TokenKind::RBracket, "to close the index"));
+    const uint32_t height = std::max(base_height, height_) + 1;
+    build<ExprKind::Index>(out, out.span, height, std::move(out), std::move(index));
+    return {};
+}
+
+Checked Parser::parse_call(ast::Expr& out) {
+    const uint32_t callee_height = height_;
+    const Nesting level(*this);
+    QN_TRY(level.check());
+    advance();
+    // A name followed by ':' fixes the whole list as named fields.
+    if (check(TokenKind::Ident) && peek_kind_at().tag == TokenKind::Colon) return parse_construct(out);
+    QN_TRY_ASSIGN(std::vector<ast::Expr> args, parse_expr_list(TokenKind::RParen));
+    QN_TRY(expect(TokenKind::RParen, "to close the argument list"));
+    const uint32_t height = std::max(callee_height, height_) + 1;
+    build<ExprKind::Call>(out, out.span, height, std::move(out), std::move(args));
+    return {};
+}
+
+Checked Parser::parse_construct(ast::Expr& out) {
+    uint32_t tallest = height_;
+    std::optional<ConstructTarget> what = construct_target(out);
+    if (!what) {
+        return err_here("named arguments construct records or enum variants — write 'Name(field: ...)' or "
+                        "'Enum.Variant(field: ...)'");
+    }
+    ast::FieldInits fields;
+    while (!check(TokenKind::RParen)) {
+        QN_TRY_ASSIGN(std::string name, expect_ident("a field name"));
+        QN_TRY(expect(TokenKind::Colon, "after the field name — named fields are 'name: value'"));
+        ast::Expr value;
+        QN_TRY(parse_expr(value));
+        tallest = std::max(tallest, height_);
+        fields.push_back(ast::FieldInit{std::move(name), std::move(value)});
+        if (!eat(TokenKind::Comma)) break;
+    }
+    QN_TRY(expect(TokenKind::RParen, "to close the named-field list"));
+    if (!what->enum_name) {
+        build<ExprKind::Construct>(out, out.span, tallest + 1, std::move(what->name), std::move(fields));
+    } else {
+        build<ExprKind::VariantConstruct>(out, out.span, tallest + 1, std::move(*what->enum_name),
+                                          std::move(what->name), std::move(fields), std::move(what->module));
+    }
+    return {};
+}
+
+Parsed<std::vector<ast::Expr>> Parser::parse_expr_list(TokenKind::Tag close) {
+    std::vector<ast::Expr> items;
+    uint32_t tallest = 0;
+    while (!check(close)) {
+        QN_TRY(parse_expr(items.emplace_back()));
+        tallest = std::max(tallest, height_);
+        if (!eat(TokenKind::Comma)) break;
+    }
+    height_ = tallest;
+    return items;
+}
+
+// ---- Primaries ----
+
+Checked Parser::parse_primary(ast::Expr& out) {
+    const Span span = peek().span;
+    switch (peek().kind.tag) {
+    case TokenKind::Int: build<ExprKind::Int>(out, span, 1, advance().kind.int_value); return {};
+    case TokenKind::Float: build<ExprKind::Float>(out, span, 1, advance().kind.float_value); return {};
+    case TokenKind::Bool: build<ExprKind::Bool>(out, span, 1, advance().kind.bool_value); return {};
+    case TokenKind::Ident:
+        build<ExprKind::Ident>(out, span, 1, std::move(advance().kind.text));
+        return {};
+    case TokenKind::Text: return parse_text(out);
+    case TokenKind::Keyword:
+        if (check_kw(Keyword::Fn)) return parse_lambda(out);
+        return unexpected_keyword();
+    case TokenKind::LParen: return parse_paren(out);
+    case TokenKind::LBracket: return parse_list(out);
+    case TokenKind::LBrace: return parse_brace(out);
+    default: return err_here("expected an expression, found " + found());
+    }
+}
+
+Checked Parser::unexpected_keyword() const {
+    std::string message = "unexpected keyword '";
+    message += Keyword::text(peek().kind.keyword);
+    message += "' in an expression";
+    return err_here(std::move(message));
+}
+
+Checked Parser::parse_paren(ast::Expr& out) {
+    const Span span = peek().span;
+    const Nesting level(*this);
+    QN_TRY(level.check());
+    advance();
+    if (eat(TokenKind::RParen)) {
+        build<ExprKind::Unit>(out, span, 1);
+        return {};
+    }
+    // A parenthesised expression is the expression itself, with its own span and height.
+    QN_TRY(parse_expr(out));
+    if (eat(TokenKind::Comma)) return parse_tuple(out, span);
+    return expect(TokenKind::RParen, "to close the parenthesized expression");
+}
+
+Checked Parser::parse_tuple(ast::Expr& out, Span span) {
+    const uint32_t first_height = height_;
+    QN_TRY_ASSIGN(std::vector<ast::Expr> rest, parse_expr_list(TokenKind::RParen));
+    QN_TRY(expect(TokenKind::RParen, "to close the tuple literal"));
+    const uint32_t height = std::max(first_height, height_) + 1;
+    std::vector<ast::Expr> items;
+    items.reserve(rest.size() + 1);
+    items.push_back(std::move(out));
+    std::move(rest.begin(), rest.end(), std::back_inserter(items));
+    build<ExprKind::Tuple>(out, span, height, std::move(items));
+    return {};
+}
+
+Checked Parser::parse_list(ast::Expr& out) {
+    const Span span = peek().span;
+    const Nesting level(*this);
+    QN_TRY(level.check());
+    advance();
+    QN_TRY_ASSIGN(std::vector<ast::Expr> items, parse_expr_list(TokenKind::RBracket));
+    const uint32_t tallest = height_;
+    QN_TRY(expect(TokenKind::RBracket, "to close the list literal"));
+    build<ExprKind::List>(out, span, tallest + 1, std::move(items));
+    return {};
+}
+
+// A brace literal is a map or a set by the token after its first expression alone; that expression
+// waits in `out` meanwhile.
+Checked Parser::parse_brace(ast::Expr& out) {
+    const Span span = peek().span;
+    const Nesting level(*this);
+    QN_TRY(level.check());
+    advance();
+    if (eat(TokenKind::RBrace)) {
+        build<ExprKind::Map>(out, span, 1);
+        return {};
+    }
+    QN_TRY(parse_expr(out));
+    if (eat(TokenKind::Colon)) return parse_map(out, span);
+    return parse_set(out, span);
+}
+
+Checked Parser::parse_map(ast::Expr& out, Span span) {
+    uint32_t tallest = height_;
+    std::vector<ast::MapEntry> entries;
+    ast::MapEntry& first = entries.emplace_back(ast::MapEntry{std::move(out), {}});
+    QN_TRY(parse_expr(first.value));
+    tallest = std::max(tallest, height_);
+    while (eat(TokenKind::Comma) && !check(TokenKind::RBrace)) {
+        ast::MapEntry& entry = entries.emplace_back();
+        QN_TRY(parse_expr(entry.key));
+        tallest = std::max(tallest, height_);
+        QN_TRY(expect(TokenKind::Colon, "between the map key and its value"));
+        QN_TRY(parse_expr(entry.value));
+        tallest = std::max(tallest, height_);
+    }
+    QN_TRY(expect(TokenKind::RBrace, "to close the map literal"));
+    build<ExprKind::Map>(out, span, tallest + 1, std::move(entries));
+    return {};
+}
+
+Checked Parser::parse_set(ast::Expr& out, Span span) {
+    uint32_t tallest = height_;
+    std::vector<ast::Expr> items;
+    items.push_back(std::move(out));
+    while (eat(TokenKind::Comma) && !check(TokenKind::RBrace)) {
+        QN_TRY(parse_expr(items.emplace_back()));
+        tallest = std::max(tallest, height_);
+    }
+    QN_TRY(expect(TokenKind::RBrace, "to close the set literal"));
+    build<ExprKind::Set>(out, span, tallest + 1, std::move(items));
+    return {};
+}
+
+// ---- Text literals and interpolation ----
+
+Checked Parser::parse_text(ast::Expr& out) {
+    const Span span = peek().span;
+    std::vector<StringPart> pieces = std::move(advance().kind.parts);
+    std::vector<ast::TextPart> parts;
+    parts.reserve(pieces.size());
+    uint32_t tallest = 0;
+    for (StringPart& piece : pieces) {
+        if (auto* lit = std::get_if<StringPart::Lit>(&piece.v)) {
+            parts.push_back(ast::TextPart{ast::TextPart::Lit{std::move(lit->text)}});
+            continue;
+        }
+        QN_TRY_ASSIGN(ast::TextPart part, parse_interpolation(std::move(std::get<StringPart::Interp>(piece.v))));
+        tallest = std::max(tallest, height_);
+        parts.push_back(std::move(part));
+    }
+    build<ExprKind::Text>(out, span, tallest + 1, std::move(parts));
+    return {};
+}
+
+// The interpolated code is lexed and parsed on its own, its tokens moved onto the host line so that
+// every position it reports points into the host source.
+Parsed<ast::TextPart> Parser::parse_interpolation(StringPart::Interp piece) {
+    const Nesting level(*this);
+    QN_TRY(level.check_at(piece.span));
+    const uint32_t shift = piece.span.col - 1;
+    auto tokens = tokenize(piece.source);
+    if (!tokens) {
+        const LexError& error = tokens.error();
+        return unexpected(ParseError{"in string interpolation: " + error.message(),
+                                     Span{piece.span.line, error.span.col + shift}});
+    }
+    const auto to_host = [&](Span& span) { span = Span{piece.span.line, span.col + shift}; };
+    for (Token& token : *tokens) {
+        to_host(token.span);
+        // A text literal inside the interpolation carries the positions of its own interpolations.
+        for (StringPart& part : token.kind.parts) {
+            if (auto* nested = std::get_if<StringPart::Interp>(&part.v)) to_host(nested->span);
+        }
+    }
+    Parser inner(std::move(tokens).value(), nesting_);
+    ast::Expr expr;
+    QN_TRY(inner.parse_interpolated_expr(expr));
+    height_ = inner.height_ + 1;
+    return ast::TextPart{ast::TextPart::Expr{std::move(expr)}};
+}
+
+Checked Parser::parse_interpolated_expr(ast::Expr& out) {
+    QN_TRY(parse_expr(out));
+    if (check(TokenKind::Eof) || check(TokenKind::Newline)) return {};
+    return err_here("unexpected " + found() + " after the expression in a string interpolation");
+}
+
+// ---- Lambdas ----
+
+Checked Parser::parse_lambda(ast::Expr& out) {
+    const Nesting level(*this);
+    QN_TRY(level.check());
+    QN_TRY_ASSIGN(LambdaHead head, parse_lambda_head());
+    return parse_lambda_rest(out, std::move(head));
+}
+
+Parsed<LambdaHead> Parser::parse_lambda_head() {
+    const Span span = peek().span;
+    advance();
+    if (check(TokenKind::Ident)) {
+        return err_here("lambdas have no name — declare '" + peek().kind.text +
+                        "' as a top-level function, or drop the name: 'fn(x: Int) -> Int = ...'");
+    }
+    QN_TRY(expect(TokenKind::LParen, "after 'fn' — lambdas are 'fn(name: Type, ...) -> Ret = expr'"));
+    QN_TRY_ASSIGN(std::vector<ast::Param> params, parse_params());
+    QN_TRY(expect(TokenKind::RParen, "to close the lambda parameters"));
+    QN_TRY(expect(TokenKind::Arrow,
+                  "after the parameters — lambdas declare their return type explicitly, e.g. '-> Int'"));
+    QN_TRY_ASSIGN(ast::TypeExpr ret, parse_type());
+    return LambdaHead{std::move(params), std::move(ret), span};
+}
+
+Checked Parser::parse_lambda_rest(ast::Expr& out, LambdaHead head) {
+    if (check(TokenKind::Colon)) {
+        return err_here("a block-bodied lambda can only be the entire right side of a binding — write 'let f = "
+                        "fn(...) -> T:' with an indented block, or use '= expr' here");
+    }
+    QN_TRY(expect(TokenKind::Assign, "before the lambda body — 'fn(x: Int) -> Int = x * 2'"));
+    ast::Expr body;
+    QN_TRY(parse_expr(body));
+    build<ExprKind::Lambda>(out, head.span, height_ + 1, std::move(head.params), std::move(head.ret),
+                            std::move(body));
+    return {};
+}
+
+}  // namespace quellin

@@ -1,0 +1,177 @@
+#pragma once
+// The recursive-descent parser shared by the parser's source files: one Parser over one token stream.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ast/ast.hpp"
+#include "lexer/expected.hpp"
+#include "lexer/token.hpp"
+#include "parser/error.hpp"
+
+namespace quellin {
+
+template <class T>
+using Parsed = Expected<T, ParseError>;
+using Checked = Expected<void, ParseError>;
+
+// Nesting levels (blocks, brackets, prefix operators, lambdas, interpolations, types, patterns) that one
+// parse may open at once; this keeps the parser's own recursion well inside the stack.
+inline constexpr uint32_t max_nesting = 256;
+// The deepest expression tree the parser hands out, counted from the outermost nesting level. Operator and
+// postfix chains are built in loops rather than by recursion, so they are bounded here, and every later
+// recursive walk over the tree can rely on this bound.
+inline constexpr uint32_t max_tree_depth = 1024;
+
+// What `parse_lambda_head` reads: shared by lambdas and block-bodied lambdas in bindings.
+struct LambdaHead {
+    std::vector<ast::Param> params;
+    ast::TypeExpr ret;
+    Span span;  // of `fn`
+};
+
+class Parser {
+public:
+    // `nesting` starts above zero for the parser of an interpolation, which continues the nesting of the
+    // expression it sits in.
+    explicit Parser(std::vector<Token> tokens, uint32_t nesting = 0);
+
+    Parsed<ast::Program> parse_program();
+
+private:
+    // Holds one nesting level for its lifetime.
+    class [[nodiscard]] Nesting {
+    public:
+        explicit Nesting(Parser& p) : p_(p) { ++p_.nesting_; }
+        ~Nesting() { --p_.nesting_; }
+        Nesting(const Nesting&) = delete;
+        Nesting& operator=(const Nesting&) = delete;
+        // Fails, at the token that opens the level (or at `at`), when this level goes past the bound.
+        Checked check() const { return check_at(p_.peek().span); }
+        Checked check_at(Span at) const;
+
+    private:
+        Parser& p_;
+    };
+
+    // Fills `out` with a `K` node made from `args` (which may take `out` itself as a child) and records its
+    // height: leaves are 1, every node one more than its tallest child. The height of the expression an
+    // expression parse produced is read from `height_`.
+    template <class K, class... Args>
+    void build(ast::Expr& out, Span span, uint32_t height, Args&&... args);
+    // Fails, at the current token, when a node of this height at this nesting would exceed the tree bound.
+    Checked check_height(uint32_t height) const;
+
+    // Token navigation (parser.cpp).
+    const Token& peek() const { return tokens_[pos_]; }
+    const TokenKind& peek_kind_at() const;
+    // The consumed token; callers may move its payload out, since no token is read twice.
+    Token& advance();
+    bool check(TokenKind::Tag tag) const { return peek().kind.tag == tag; }
+    bool check_kw(Keyword::Value kw) const { return peek().kind.is_keyword(kw); }
+    bool eat(TokenKind::Tag tag);
+    Checked expect(TokenKind::Tag tag, std::string_view context);
+    Checked expect_kw(Keyword::Value kw, std::string_view context);
+    Parsed<std::string> expect_ident(std::string_view what);
+    Unexpected<ParseError> err_here(std::string message) const;
+    // The display form of the current token, for "found ..." messages.
+    std::string found() const;
+
+    // Blocks, type parameters and doc comments (parser.cpp).
+    // The statements of an indented block, appended to `stmts`.
+    Checked parse_block(std::vector<ast::Stmt>& stmts);
+    Parsed<std::vector<std::string>> parse_type_params();
+    Parsed<std::string> parse_doc_comments();
+
+    // Declarations (decls.cpp).
+    Checked parse_decl(ast::StmtKind& out, std::optional<std::string> doc);
+    [[gnu::noinline]] Checked parse_fn(ast::StmtKind& out, std::optional<std::string> doc, bool is_pub);
+    [[gnu::noinline]] Checked parse_record(ast::StmtKind& out, std::optional<std::string> doc, bool is_pub);
+    [[gnu::noinline]] Checked parse_enum(ast::StmtKind& out, std::optional<std::string> doc, bool is_pub);
+    Checked parse_variant(ast::VariantDef& out);
+    // Up to (not including) the closing `)`; shared by functions and lambdas.
+    Parsed<std::vector<ast::Param>> parse_params();
+
+    // Statements (stmts.cpp). Like expressions, statements are built in place: blocks and the program
+    // make room for each statement, and nested blocks pass through only small frames. The statement forms
+    // are kept out of line so that each nesting level holds the frame of one form only.
+    Checked parse_stmt(ast::Stmt& out);
+    Checked parse_keyword_stmt(ast::StmtKind& out, Keyword::Value kw);
+    // A keyword statement of one word (`break`, `continue`), ended by a line break.
+    Checked parse_keyword_line(std::string_view context);
+    [[gnu::noinline]] Checked parse_binding(ast::StmtKind& out, bool is_mut);
+    [[gnu::noinline]] Checked parse_return(ast::StmtKind& out);
+    [[gnu::noinline]] Checked parse_if(ast::StmtKind& out);
+    [[gnu::noinline]] Checked parse_for(ast::StmtKind& out);
+    [[gnu::noinline]] Checked parse_while(ast::StmtKind& out);
+    [[gnu::noinline]] Checked parse_match(ast::StmtKind& out);
+    [[gnu::noinline]] Checked parse_test(ast::StmtKind& out);
+    [[gnu::noinline]] Checked parse_import(ast::StmtKind& out);
+    [[gnu::noinline]] Checked parse_expr_stmt(ast::StmtKind& out);
+
+    // Expressions (exprs.cpp). Each level fills its result into `out`, so that an operand passes up the
+    // precedence ladder without being moved at every level. The functions marked noinline hold a second
+    // operand and are kept out of the frames that every nesting level passes through.
+    using Level = Checked (Parser::*)(ast::Expr&);
+    using OperatorOf = std::optional<ast::BinaryOp> (*)(const TokenKind&);
+    Checked parse_expr(ast::Expr& out);
+    [[gnu::noinline]] Checked parse_with(ast::Expr& out);
+    Checked parse_left_assoc(ast::Expr& out, Level next, OperatorOf op_of);
+    [[gnu::noinline]] Checked parse_operator_chain(ast::Expr& out, Level next, OperatorOf op_of);
+    Checked parse_or(ast::Expr& out);
+    Checked parse_and(ast::Expr& out);
+    Checked parse_not(ast::Expr& out);
+    [[gnu::noinline]] Checked parse_comparison(ast::Expr& out);
+    Checked parse_additive(ast::Expr& out);
+    Checked parse_multiplicative(ast::Expr& out);
+    Checked parse_unary(ast::Expr& out);
+    [[gnu::noinline]] Checked parse_prefix(ast::Expr& out, ast::UnaryOp op, Level operand_level);
+    Checked parse_postfix(ast::Expr& out);
+    Checked parse_primary(ast::Expr& out);
+    [[gnu::noinline]] Checked unexpected_keyword() const;
+    Checked parse_paren(ast::Expr& out);
+    [[gnu::noinline]] Checked parse_tuple(ast::Expr& out, Span span);
+    Checked parse_list(ast::Expr& out);
+    Checked parse_brace(ast::Expr& out);
+    [[gnu::noinline]] Checked parse_map(ast::Expr& out, Span span);
+    [[gnu::noinline]] Checked parse_set(ast::Expr& out, Span span);
+    Checked parse_text(ast::Expr& out);
+    Parsed<ast::TextPart> parse_interpolation(StringPart::Interp piece);
+    Checked parse_interpolated_expr(ast::Expr& out);
+    Checked parse_lambda(ast::Expr& out);
+    Parsed<LambdaHead> parse_lambda_head();
+    Checked parse_lambda_rest(ast::Expr& out, LambdaHead head);
+    // The postfix forms, applied to the expression in `out` (of height `height_`).
+    [[gnu::noinline]] Checked parse_field(ast::Expr& out);
+    Checked parse_try(ast::Expr& out);
+    Checked parse_call(ast::Expr& out);
+    // The named-field list after `(`, inside the nesting level of `parse_call`.
+    Checked parse_construct(ast::Expr& out);
+    Checked parse_index(ast::Expr& out);
+    // Comma-separated expressions up to (not including) `close`, a trailing comma accepted; sets `height_`
+    // to the tallest item's height (0 for none).
+    Parsed<std::vector<ast::Expr>> parse_expr_list(TokenKind::Tag close);
+
+    // Patterns (patterns.cpp).
+    Parsed<ast::Pattern> parse_pattern();
+    Parsed<ast::PatternKind> parse_name_pattern(std::string name);
+    Parsed<ast::PatternKind> parse_variant_pattern(std::string first);
+    Parsed<ast::FieldPatterns> parse_field_patterns(std::string_view close_context);
+
+    // Type expressions (types.cpp).
+    Parsed<ast::TypeExpr> parse_type();
+    Parsed<ast::TypeExprKind> parse_fn_type();
+    Parsed<std::vector<ast::TypeExpr>> parse_type_args(bool allow_trailing_comma);
+
+    std::vector<Token> tokens_;
+    std::size_t pos_ = 0;
+    uint32_t nesting_;
+    // Height of the expression the last expression parse returned.
+    uint32_t height_ = 0;
+};
+
+}  // namespace quellin

@@ -1,0 +1,219 @@
+// Statements: the dispatch on a statement's first token and every statement form. Each form builds its
+// node in place, inside the statement its block has already made room for.
+
+#include <utility>
+
+#include "parser_impl.hpp"
+
+namespace quellin {
+
+namespace {
+
+std::string keyword_message(std::string_view before, Keyword::Value kw, std::string_view after) {
+    std::string message(before);
+    message += Keyword::text(kw);
+    message += after;
+    return message;
+}
+
+}  // namespace
+
+Checked Parser::parse_stmt(ast::Stmt& out) {
+    out.span = peek().span;
+    if (check(TokenKind::DocComment)) {
+        QN_TRY_ASSIGN(std::string doc, parse_doc_comments());
+        return parse_decl(out.kind, std::move(doc));
+    }
+    if (check(TokenKind::Keyword)) return parse_keyword_stmt(out.kind, peek().kind.keyword);
+    return parse_expr_stmt(out.kind);
+}
+
+Checked Parser::parse_keyword_stmt(ast::StmtKind& out, Keyword::Value kw) {
+    switch (kw) {
+    case Keyword::Let: return parse_binding(out, false);
+    case Keyword::Mut: return parse_binding(out, true);
+    case Keyword::Return: return parse_return(out);
+    case Keyword::If: return parse_if(out);
+    case Keyword::For: return parse_for(out);
+    case Keyword::While: return parse_while(out);
+    case Keyword::Break: out.v = ast::StmtKind::Break{}; return parse_keyword_line("after 'break'");
+    case Keyword::Continue: out.v = ast::StmtKind::Continue{}; return parse_keyword_line("after 'continue'");
+    case Keyword::Match: return parse_match(out);
+    case Keyword::Test: return parse_test(out);
+    case Keyword::Assert: {
+        advance();
+        auto& stmt = out.v.emplace<ast::StmtKind::Assert>();
+        QN_TRY(parse_expr(stmt.cond));
+        return expect(TokenKind::Newline, "to end the assert statement");
+    }
+    case Keyword::Import: return parse_import(out);
+    case Keyword::Not: {
+        auto& stmt = out.v.emplace<ast::StmtKind::Expr>();
+        QN_TRY(parse_expr(stmt.expr));
+        return expect(TokenKind::Newline, "to end the statement");
+    }
+    case Keyword::Fn:
+    case Keyword::Pub:
+    case Keyword::Async:
+    case Keyword::Record:
+    case Keyword::Enum: return parse_decl(out, std::nullopt);
+    case Keyword::Elif:
+    case Keyword::Else:
+        return err_here(keyword_message(
+            "'", kw, "' without a matching 'if' — 'elif'/'else' must follow an 'if' block at the same indentation"));
+    case Keyword::In:
+    case Keyword::And:
+    case Keyword::Or:
+    case Keyword::With: return err_here(keyword_message("unexpected keyword '", kw, "' at statement start"));
+    case Keyword::Intent:
+    case Keyword::Trait:
+    case Keyword::Module:
+        return err_here(keyword_message("'", kw, "' is reserved but not yet supported in QUELLIN v0.1"));
+    case Keyword::Case:
+        return err_here("'case' outside 'match' — case arms live indented under 'match subject:'");
+    }
+    return parse_expr_stmt(out);
+}
+
+Checked Parser::parse_keyword_line(std::string_view context) {
+    advance();
+    return expect(TokenKind::Newline, context);
+}
+
+Checked Parser::parse_binding(ast::StmtKind& out, bool is_mut) {
+    advance();
+    QN_TRY_ASSIGN(std::string name, expect_ident("a name after 'let'/'mut'"));
+    std::optional<ast::TypeExpr> ty;
+    if (eat(TokenKind::Colon)) {
+        QN_TRY_ASSIGN(ty, parse_type());
+    }
+    QN_TRY(expect(TokenKind::Assign, "after the declared name — every declaration initializes its value"));
+    ast::Expr* value = nullptr;
+    if (is_mut) {
+        value = &out.v.emplace<ast::StmtKind::Mut>(ast::StmtKind::Mut{std::move(name), std::move(ty), {}}).value;
+    } else {
+        value = &out.v.emplace<ast::StmtKind::Let>(ast::StmtKind::Let{std::move(name), std::move(ty), {}}).value;
+    }
+
+    if (check_kw(Keyword::Fn)) {
+        // A lambda head is parsed once, and what follows it decides the form: ':' a block-bodied lambda,
+        // anything else an ordinary lambda. A head that fails here would fail identically when the value
+        // is parsed as an expression, so its error is the binding's error.
+        const Nesting level(*this);
+        QN_TRY(level.check());
+        QN_TRY_ASSIGN(LambdaHead head, parse_lambda_head());
+        if (check(TokenKind::Colon)) {
+            value->span = head.span;
+            auto& lambda = value->kind.v.emplace<ast::ExprKind::BlockLambda>(
+                ast::ExprKind::BlockLambda{std::move(head.params), std::move(head.ret), {}});
+            return parse_block(lambda.body);
+        }
+        QN_TRY(parse_lambda_rest(*value, std::move(head)));
+    } else {
+        QN_TRY(parse_expr(*value));
+    }
+    return expect(TokenKind::Newline, "to end the declaration");
+}
+
+Checked Parser::parse_return(ast::StmtKind& out) {
+    advance();
+    auto& stmt = out.v.emplace<ast::StmtKind::Return>();
+    if (!check(TokenKind::Newline)) QN_TRY(parse_expr(stmt.value.emplace()));
+    return expect(TokenKind::Newline, "to end the return statement");
+}
+
+Checked Parser::parse_if(ast::StmtKind& out) {
+    auto& stmt = out.v.emplace<ast::StmtKind::If>();
+    do {
+        advance();  // `if` or `elif`
+        ast::IfBranch& branch = stmt.branches.emplace_back();
+        QN_TRY(parse_expr(branch.cond));
+        QN_TRY(parse_block(branch.block.stmts));
+    } while (check_kw(Keyword::Elif));
+    if (!check_kw(Keyword::Else)) return {};
+    advance();
+    return parse_block(stmt.else_block.emplace().stmts);
+}
+
+Checked Parser::parse_for(ast::StmtKind& out) {
+    advance();
+    auto& stmt = out.v.emplace<ast::StmtKind::For>();
+    QN_TRY_ASSIGN(stmt.var, expect_ident("a loop variable name after 'for'"));
+    QN_TRY(expect_kw(Keyword::In, "between the loop variable and the iterable"));
+    QN_TRY(parse_expr(stmt.iter));
+    return parse_block(stmt.body.stmts);
+}
+
+Checked Parser::parse_while(ast::StmtKind& out) {
+    advance();
+    auto& stmt = out.v.emplace<ast::StmtKind::While>();
+    QN_TRY(parse_expr(stmt.cond));
+    return parse_block(stmt.body.stmts);
+}
+
+Checked Parser::parse_match(ast::StmtKind& out) {
+    advance();
+    auto& stmt = out.v.emplace<ast::StmtKind::Match>();
+    QN_TRY(parse_expr(stmt.subject));
+    QN_TRY(expect(TokenKind::Colon, "to start the match block"));
+    QN_TRY(expect(TokenKind::Newline, "after ':' — case arms start on the next line, indented by 4 spaces"));
+    QN_TRY(expect(TokenKind::Indent, "— expected indented 'case pattern:' arms"));
+    while (!check(TokenKind::Dedent)) {
+        ast::MatchArm& arm = stmt.arms.emplace_back();
+        arm.span = peek().span;
+        QN_TRY(expect_kw(Keyword::Case, "— every match arm starts with 'case pattern:'"));
+        QN_TRY_ASSIGN(arm.pattern, parse_pattern());
+        if (check_kw(Keyword::If)) {
+            advance();
+            QN_TRY(parse_expr(arm.guard.emplace()));
+        }
+        QN_TRY(parse_block(arm.body.stmts));
+    }
+    advance();
+    if (stmt.arms.empty()) return err_here("'match' needs at least one 'case' arm");
+    return {};
+}
+
+Checked Parser::parse_test(ast::StmtKind& out) {
+    QN_TRY(expect_kw(Keyword::Test, "to declare a test"));
+    if (!check(TokenKind::Text)) {
+        return err_here("expected a test name after 'test' — 'test \"what it does\":' — found " + found());
+    }
+    const std::vector<StringPart>& parts = peek().kind.parts;
+    const auto* const single_lit = parts.size() == 1 ? std::get_if<StringPart::Lit>(&parts.front().v) : nullptr;
+    if (parts.empty() || (single_lit && single_lit->text.empty())) {
+        return err_here("test names describe the behavior under test — write 'test \"what it does\":'");
+    }
+    if (!single_lit) return err_here("test names are plain text — interpolation is not allowed here");
+    auto& stmt = out.v.emplace<ast::StmtKind::Test>();
+    stmt.name = std::move(std::get<StringPart::Lit>(advance().kind.parts.front().v).text);
+    return parse_block(stmt.body.stmts);
+}
+
+Checked Parser::parse_import(ast::StmtKind& out) {
+    advance();
+    QN_TRY_ASSIGN(std::string module, expect_ident("a module name after 'import' — 'import utils' loads utils.qn"));
+    out.v = ast::StmtKind::Import{std::move(module)};
+    return expect(TokenKind::Newline, "to end the import");
+}
+
+Checked Parser::parse_expr_stmt(ast::StmtKind& out) {
+    ast::Expr expr;
+    QN_TRY(parse_expr(expr));
+    if (!check(TokenKind::Assign)) {
+        out.v = ast::StmtKind::Expr{std::move(expr)};
+        return expect(TokenKind::Newline, "to end the statement");
+    }
+    const bool assignable = ast::as<ast::ExprKind::Ident>(expr) || ast::as<ast::ExprKind::Field>(expr) ||
+                            ast::as<ast::ExprKind::Index>(expr);
+    if (!assignable) {
+        return err_here("cannot assign to this expression — assignment targets are names, fields (a.b), or index "
+                        "slots (a[i])");
+    }
+    advance();
+    auto& stmt = out.v.emplace<ast::StmtKind::Assign>(ast::StmtKind::Assign{std::move(expr), {}});
+    QN_TRY(parse_expr(stmt.value));
+    return expect(TokenKind::Newline, "to end the assignment");
+}
+
+}  // namespace quellin

@@ -1,6 +1,7 @@
 #include "lexer/lexer.hpp"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdint>
 #include <limits>
@@ -16,6 +17,9 @@ namespace {
 
 // What a look past the end of the input sees; no decoded character has this value.
 constexpr char32_t kEnd = 0x110000;
+
+// Longer than every keyword and than `false`; longer words are identifiers without a look-up.
+constexpr size_t kMaxKeywordBytes = 16;
 
 bool is_digit(char32_t c) { return c >= '0' && c <= '9'; }
 
@@ -73,11 +77,30 @@ Unexpected<LexError> invalid_number(Span span, std::string raw) {
     return unexpected(std::move(error));
 }
 
-// One run over one source text. Reads the decoded characters by index, looking at most two
-// characters ahead and never stepping back.
+// True when every byte is ASCII and none is a carriage return: then each byte is one character and
+// the bytes can be lexed as they are, without decoding them first.
+bool is_plain_ascii(std::string_view source) {
+    unsigned char seen = 0;
+    bool has_carriage_return = false;
+    for (const char byte : source) {
+        seen |= static_cast<unsigned char>(byte);
+        has_carriage_return |= byte == '\r';
+    }
+    return seen < 0x80 && !has_carriage_return;
+}
+
+// Characters [first, last) appended as UTF-8: bytes of plain ASCII input go as they are.
+void append_chars(std::string& out, const char* first, const char* last) { out.append(first, last); }
+
+void append_chars(std::string& out, const char32_t* first, const char32_t* last) { append_utf8(out, first, last); }
+
+// One run over one source text, given as its characters: the bytes of plain ASCII input, or the decoded
+// Unicode scalar values of any other. Reads the characters by index, looking at most two characters
+// ahead and never stepping back.
+template <class Char>
 class Lexer {
 public:
-    explicit Lexer(std::string_view source) : chars(decode_without_carriage_returns(source)) {
+    explicit Lexer(std::basic_string_view<Char> chars) : chars(chars) {
         indent_stack.push_back(0);
         // Typical code averages well over four characters per token, so this rarely regrows.
         tokens.reserve(chars.size() / 4 + 8);
@@ -98,7 +121,7 @@ public:
     }
 
 private:
-    std::vector<char32_t> chars;
+    std::basic_string_view<Char> chars;
     std::vector<uint32_t> indent_stack;
     std::vector<Token> tokens;
     size_t pos = 0;
@@ -109,9 +132,12 @@ private:
 
     bool at_end() const { return pos >= chars.size(); }
 
+    // Plain ASCII input holds only bytes below 0x80, so a `char` converts to the same character.
+    char32_t char_at(size_t at) const { return static_cast<char32_t>(chars[at]); }
+
     char32_t peek(size_t ahead = 0) const {
         const size_t at = pos + ahead;
-        return at < chars.size() ? chars[at] : kEnd;
+        return at < chars.size() ? char_at(at) : kEnd;
     }
 
     Span here() const { return Span{line, col}; }
@@ -148,14 +174,14 @@ private:
 
     size_t run_length(bool (*belongs)(char32_t)) const {
         size_t end = pos;
-        while (end < chars.size() && belongs(chars[end])) ++end;
+        while (end < chars.size() && belongs(char_at(end))) ++end;
         return end - pos;
     }
 
     // Characters [begin, end) as UTF-8.
     std::string text_of(size_t begin, size_t end) const {
         std::string text;
-        append_utf8(text, chars.data() + begin, chars.data() + end);
+        append_chars(text, chars.data() + begin, chars.data() + end);
         return text;
     }
 
@@ -299,15 +325,23 @@ private:
     void lex_word(Span start) {
         const size_t begin = pos;
         advance(run_length(is_word_char));
-        std::string word = text_of(begin, pos);
-        const std::string_view view = word;
-        if (view == "true" || view == "false") {
-            push(TokenKind::make_bool(view == "true"), start);
-        } else if (const auto keyword = Keyword::from_ident(view)) {
-            push(TokenKind::make_keyword(*keyword), start);
-        } else {
-            push(TokenKind::make_ident(std::move(word)), start);
+        // Word characters are ASCII, so the word's bytes are its characters narrowed.
+        std::array<char, kMaxKeywordBytes> narrow{};
+        const size_t length = pos - begin;
+        if (length <= narrow.size()) {
+            std::transform(chars.data() + begin, chars.data() + pos, narrow.begin(),
+                           [](const Char c) { return static_cast<char>(c); });
+            const std::string_view view(narrow.data(), length);
+            if (view == "true" || view == "false") {
+                push(TokenKind::make_bool(view == "true"), start);
+                return;
+            }
+            if (const auto keyword = Keyword::from_ident(view)) {
+                push(TokenKind::make_keyword(*keyword), start);
+                return;
+            }
         }
+        push(TokenKind::make_ident(text_of(begin, pos)), start);
     }
 
     // Digits go to both buffers; underscores, which only separate digits, only to `raw`.
@@ -434,7 +468,7 @@ private:
             if (c == '}') return fail(LexErrorKind::UnmatchedCloseBrace, here());
             const size_t begin = pos;
             advance(run_length(is_plain_text_char));
-            append_utf8(buffer, chars.data() + begin, chars.data() + pos);
+            append_chars(buffer, chars.data() + begin, chars.data() + pos);
         }
     }
 
@@ -461,7 +495,8 @@ private:
         const size_t end = pos;
         bump();
 
-        if (std::all_of(chars.data() + begin, chars.data() + end, is_whitespace)) {
+        if (std::all_of(chars.data() + begin, chars.data() + end,
+                        [](const Char c) { return is_whitespace(static_cast<char32_t>(c)); })) {
             return fail(LexErrorKind::EmptyInterpolation, brace);
         }
         if (!buffer.empty()) {
@@ -505,6 +540,10 @@ private:
 
 }  // namespace
 
-Expected<std::vector<Token>, LexError> tokenize(std::string_view source) { return Lexer(source).run(); }
+Expected<std::vector<Token>, LexError> tokenize(std::string_view source) {
+    if (is_plain_ascii(source)) return Lexer<char>(source).run();
+    const std::vector<char32_t> decoded = decode_without_carriage_returns(source);
+    return Lexer<char32_t>(std::u32string_view(decoded.data(), decoded.size())).run();
+}
 
 }  // namespace quellin

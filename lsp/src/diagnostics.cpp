@@ -80,7 +80,11 @@ json Server::diagnostics_note(const std::string& uri) {
     const std::string_view text = document != documents.end() ? std::string_view(document->second) : "";
 
     CheckOutcome outcome = check_document(text, file_uri_to_path(uri), stdlib_dir);
-    if (outcome.modules) hover_modules[uri] = std::move(*outcome.modules);
+    if (outcome.modules) {
+        ModuleList& remembered = hover_modules[uri];
+        retired_modules = std::move(remembered);
+        remembered = std::move(*outcome.modules);
+    }
 
     json diagnostics = json::array();
     if (outcome.error) diagnostics.push_back(diagnostic(outcome.error->line, outcome.error->column, outcome.error->message));
@@ -89,5 +93,7 @@ json Server::diagnostics_note(const std::string& uri) {
     params["diagnostics"] = std::move(diagnostics);
     return notification(std::move(params));
 }
+
+void Server::release_retired() { retired_modules = ModuleList{}; }
 
 }  // namespace quellin::lsp

@@ -21,6 +21,7 @@ Expected<void, IoError> serve(std::istream& in, std::ostream& out) {
         for (const nlohmann::json& outgoing : outcome.messages) {
             QN_TRY(quellin::lsp::write_message(out, outgoing));
         }
+        server.release_retired();
         if (!outcome.keep_running) return {};
     }
 }

@@ -70,10 +70,14 @@ struct TokenKind {
 #undef QN_TOKEN_TAG
 
     Tag tag = Eof;
-    int64_t int_value = 0;                   // Int
-    double float_value = 0.0;                // Float
-    bool bool_value = false;                 // Bool
-    quellin::Keyword::Value keyword{};       // Keyword
+    // A kind carries at most one scalar, so the scalars share one slot: tokens stay small, and a
+    // large file has hundreds of thousands of them. Read only the member that the tag names.
+    union {
+        int64_t int_value = 0;               // Int
+        double float_value;                  // Float
+        bool bool_value;                     // Bool
+        quellin::Keyword::Value keyword;     // Keyword
+    };
     std::string text;                        // Ident name, DocComment text
     std::vector<StringPart> parts;           // Text
 

@@ -29,6 +29,9 @@ struct Server {
     std::unordered_map<std::string, std::string> documents;
     // The modules of each document's latest check that recorded any, for hover.
     std::unordered_map<std::string, ModuleList> hover_modules;
+    // The modules a newer check replaced for hover. Freeing a large program's syntax trees takes a
+    // while, so it waits until the reply to the change has been written (`release_retired`).
+    ModuleList retired_modules;
 
     // A server with nothing open and the standard library found by `find_stdlib_dir`.
     static Server create();
@@ -37,6 +40,9 @@ struct Server {
 
     // Checks one document and returns its complete publishDiagnostics notification.
     nlohmann::json diagnostics_note(const std::string& uri);
+
+    // Frees the modules that `diagnostics_note` replaced; called once the replies are on their way.
+    void release_retired();
 
     // The Markdown shown when hovering at a 0-based line and character of a document, if any.
     std::optional<std::string> hover(const std::string& uri, uint64_t line, uint64_t character) const;

@@ -125,7 +125,7 @@ TResult<Type> Checker::check_named_call(const ast::Expr& callee, const std::vect
     }
 
     if (const auto fn = fns.find(name); fn != fns.end()) {
-        const FnSig sig = fn->second;
+        const FnSig& sig = fn->second;
         if (args.size() != sig.params.size())
             return unexpected(arity_err(quoted, sig.params.size(), args.size(), pos));
         if (!sig.type_params.empty()) return check_generic_call(pos, std::nullopt, name, sig, args);
@@ -172,7 +172,7 @@ TResult<Type> Checker::check_module_call(const std::string& m, const std::string
                                          const std::vector<ast::Expr>& args, Span pos) {
     const ModuleApi& api = modules.find(m)->second;
     if (const auto fn = api.fns.find(name); fn != api.fns.end()) {
-        const FnSig sig = fn->second;
+        const FnSig& sig = fn->second;
         if (!sig.type_params.empty()) return check_generic_call(pos, m, name, sig, args);
         return check_fn_value_call("'" + m + "." + name + "'", sig.params, sig.ret, args, pos);
     }

@@ -2,6 +2,7 @@
 // module's statements, and the run-wide tables of generic instantiations.
 
 #include <algorithm>
+#include <cstddef>
 
 #include "check/checker.hpp"
 
@@ -10,6 +11,9 @@ namespace quellin::typeck {
 namespace {
 
 using Kind = Type::Kind;
+
+// Up to this many parameters, a duplicate name is found by scanning the earlier ones.
+constexpr size_t kScannedParams = 16;
 
 // A module to check: its name and its syntax tree, borrowed from the caller.
 struct ModuleRef {
@@ -337,9 +341,16 @@ Status Checker::collect_fns(const ast::Program& program) {
 
         type_params = fn->type_params;
         FnSig sig{fn->type_params, {}, Type::void_()};
+        // Parameter lists are short, so earlier names are scanned; a set keeps very long lists linear.
+        const bool many_params = fn->params.size() > kScannedParams;
         std::unordered_set<std::string> param_names;
-        for (const ast::Param& param : fn->params) {
-            if (!param_names.insert(param.name).second) {
+        for (size_t i = 0; i < fn->params.size(); ++i) {
+            const ast::Param& param = fn->params[i];
+            const bool duplicate =
+                many_params ? !param_names.insert(param.name).second
+                            : std::any_of(fn->params.begin(), fn->params.begin() + static_cast<std::ptrdiff_t>(i),
+                                          [&](const ast::Param& earlier) { return earlier.name == param.name; });
+            if (duplicate) {
                 return unexpected(err("duplicate parameter name '" + param.name + "'", param.span));
             }
             QN_TRY_ASSIGN(Type ty, resolve_type(param.ty));

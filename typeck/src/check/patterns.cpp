@@ -1,6 +1,9 @@
 // Checking `case` patterns against the subject's type, and the per-type coverage rule of `match`.
 
 #include <algorithm>
+#include <cstddef>
+#include <string_view>
+#include <unordered_set>
 
 #include "check/checker.hpp"
 
@@ -9,6 +12,9 @@ namespace quellin::typeck {
 namespace {
 
 using Kind = Type::Kind;
+
+// Up to this many (variant, arm) pairs, coverage is checked by scanning the arms for each variant.
+constexpr size_t kScannedCoverage = 256;
 
 // A generic instance's name without its type arguments: "Opt" for "Opt[Int]", "geo.Pair" for
 // "geo.Pair[Int, Text]". Patterns are written with this name, never with the arguments.
@@ -254,9 +260,20 @@ bool Checker::match_exhaustive(const Type& subject, const std::vector<ast::Match
         case Kind::Enum: {
             const Variants* variants = enum_variants(subject.name);
             if (!variants) return false;
-            return std::all_of(variants->begin(), variants->end(), [&](const auto& variant) {
-                return some_arm(arms, [&](const ast::Pattern& p) { return covers_variant(p, variant.first); });
-            });
+            if (variants->size() * arms.size() <= kScannedCoverage) {
+                return std::all_of(variants->begin(), variants->end(), [&](const auto& variant) {
+                    return some_arm(arms, [&](const ast::Pattern& p) { return covers_variant(p, variant.first); });
+                });
+            }
+            // A wide enum matched arm by arm: note each arm's variant once instead of scanning every arm
+            // for every variant.
+            std::unordered_set<std::string_view> covered;
+            for (const ast::MatchArm& arm : arms) {
+                const auto* v = ast::as<ast::PatternKind::Variant>(arm.pattern);
+                if (!arm.guard && v && all_irrefutable(v->fields)) covered.insert(v->variant);
+            }
+            return std::all_of(variants->begin(), variants->end(),
+                               [&](const auto& variant) { return covered.contains(variant.first); });
         }
         case Kind::Record: {
             if (subject.name.find('.') == std::string::npos) return false;

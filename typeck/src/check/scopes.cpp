@@ -122,7 +122,7 @@ bool Checker::in_outer_scopes(const std::string& name) const {
 Status Checker::check_fn(const ast::StmtKind::FnDecl& decl, Span pos) {
     const auto found = fns.find(decl.name);
     if (found == fns.end()) internal_fault("signature collected in the first pass");
-    const FnSig sig = found->second;
+    const FnSig& sig = found->second;
 
     const FnBodyScope body_scope(*this, sig.ret, decl.type_params);
     const size_t declared = std::min(decl.params.size(), sig.params.size());

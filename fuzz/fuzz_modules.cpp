@@ -1,6 +1,7 @@
 // Arbitrary sets of small module files on disk through the multi-module pipeline. The input is split
-// into files at bytes 0x00: the first piece is main.qn, the next ones a.qn, b.qn, c.qn and, under
-// vendor/, d.qn; the rest is ignored.
+// into files at bytes 0x00: the first piece is main.qn, the next ones a.qn, b.qn, c.qn, vendor/d.qn,
+// and in the standard-library directory std/ e.qn and a.qn (which clashes with the a.qn beside main
+// when both are imported); the rest is ignored.
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,30 +12,42 @@
 #include <iterator>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
+#include "lexer/utf8.hpp"
 #include "lsp/pipeline.hpp"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-const fs::path& work_dir() {
-    static const fs::path dir = [] {
-        fs::path d = fs::temp_directory_path() / ("quellin-fuzz-modules-" + std::to_string(::getpid()));
-        fs::create_directories(d / "vendor");
-        fs::create_directories(d / "std");
-        return d;
-    }();
-    return dir;
-}
+// A scratch directory for this process, removed again when the fuzzer exits normally.
+class WorkDir {
+public:
+    WorkDir() : path_(fs::temp_directory_path() / ("quellin-fuzz-modules-" + std::to_string(::getpid()))) {
+        fs::create_directories(path_ / "vendor");
+        fs::create_directories(path_ / "std");
+    }
+    WorkDir(const WorkDir&) = delete;
+    WorkDir& operator=(const WorkDir&) = delete;
+    ~WorkDir() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const char* const names[] = {"main.qn", "a.qn", "b.qn", "c.qn", "vendor/d.qn", "std/e.qn"};
+    static const char* const names[] = {"main.qn", "a.qn", "b.qn", "c.qn", "vendor/d.qn", "std/e.qn", "std/a.qn"};
     const std::string_view input(reinterpret_cast<const char*>(data), size);
-    const fs::path& dir = work_dir();
+    static const WorkDir work_dir;
+    const fs::path& dir = work_dir.path();
     std::string main_text;
     size_t start = 0;
     for (size_t i = 0; i < std::size(names); ++i) {
@@ -48,6 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         start = end + 1;
     }
-    (void)quellin::lsp::check_document(main_text, dir / "main.qn", dir / "std");
+    const quellin::lsp::CheckOutcome outcome = quellin::lsp::check_document(main_text, dir / "main.qn", dir / "std");
+    // Files that are not UTF-8 are refused and the paths are ASCII, so every message must be UTF-8.
+    if (outcome.error && !quellin::is_valid_utf8(outcome.error->message)) __builtin_trap();
     return 0;
 }

@@ -72,19 +72,19 @@ Expected<std::string, IoError> read_body(std::streambuf& in, const std::size_t l
 }
 
 // Validates a body without building it: records the parser's message and refuses nesting deeper
-// than the bound.
+// than the bound or more values than the bound.
 class BodyValidator {
 public:
-    bool null() { return true; }
-    bool boolean(bool) { return true; }
-    bool number_integer(json::number_integer_t) { return true; }
-    bool number_unsigned(json::number_unsigned_t) { return true; }
-    bool number_float(json::number_float_t, const json::string_t&) { return true; }
-    bool string(json::string_t&) { return true; }
-    bool binary(json::binary_t&) { return true; }
+    bool null() { return count(); }
+    bool boolean(bool) { return count(); }
+    bool number_integer(json::number_integer_t) { return count(); }
+    bool number_unsigned(json::number_unsigned_t) { return count(); }
+    bool number_float(json::number_float_t, const json::string_t&) { return count(); }
+    bool string(json::string_t&) { return count(); }
+    bool binary(json::binary_t&) { return count(); }
     bool key(json::string_t&) { return true; }
-    bool start_object(std::size_t) { return enter(); }
-    bool start_array(std::size_t) { return enter(); }
+    bool start_object(std::size_t) { return count() && enter(); }
+    bool start_array(std::size_t) { return count() && enter(); }
     bool end_object() { return leave(); }
     bool end_array() { return leave(); }
     bool parse_error(std::size_t, const std::string&, const json::exception& error) {
@@ -95,6 +95,13 @@ public:
     const std::string& problem() const { return problem_; }
 
 private:
+    bool count() {
+        if (++values_ > kMaxJsonValues) {
+            problem_ = "JSON body holds more than " + std::to_string(kMaxJsonValues) + " values";
+            return false;
+        }
+        return true;
+    }
     bool enter() {
         if (++depth_ > kMaxJsonDepth) {
             problem_ = "JSON body nested deeper than " + std::to_string(kMaxJsonDepth) + " levels";
@@ -108,6 +115,7 @@ private:
     }
 
     std::size_t depth_ = 0;
+    std::size_t values_ = 0;
     std::string problem_;
 };
 

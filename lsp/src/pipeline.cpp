@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "modules/file_text.hpp"
 #include "modules/modules.hpp"
 #include "parser/parser.hpp"
 
@@ -15,8 +16,12 @@ bool imports_anything(const ast::Program& program) {
                        [](const ast::Stmt& stmt) { return ast::as<ast::StmtKind::Import>(stmt) != nullptr; });
 }
 
+CheckError check_error(const uint32_t line, const uint32_t column, std::string message) {
+    return CheckError{line, column, bounded_message(std::move(message))};
+}
+
 CheckOutcome failed(const uint32_t line, const uint32_t column, std::string message) {
-    return CheckOutcome{CheckError{line, column, std::move(message)}, std::nullopt};
+    return CheckOutcome{check_error(line, column, std::move(message)), std::nullopt};
 }
 
 CheckOutcome check_single_file(ast::Program program) {
@@ -24,7 +29,7 @@ CheckOutcome check_single_file(ast::Program program) {
     CheckOutcome outcome;
     if (!checked) {
         const typeck::TypeError& error = checked.error();
-        outcome.error = CheckError{error.span.line, error.span.col, error.message};
+        outcome.error = check_error(error.span.line, error.span.col, error.message);
     }
     // Hover keeps working on a file with a type error: its declarations still parsed.
     outcome.modules = ModuleList{};
@@ -36,13 +41,37 @@ CheckOutcome module_error_outcome(const ModuleError& error, const std::filesyste
     if (same_path(error.file, document)) {
         return failed(std::max<uint32_t>(error.span.line, 1), std::max<uint32_t>(error.span.col, 1), error.message);
     }
-    return failed(1, 1, "[" + error.file.string() + "]: " + error.message);
+    // Appended rather than concatenated: GCC 12 misreports the chained form as overlapping copies once
+    // this is inlined into an optimised build.
+    std::string message = "[";
+    message += error.file.string();
+    message += "]: ";
+    message += error.message;
+    return failed(1, 1, std::move(message));
 }
 
 }  // namespace
 
+std::string bounded_message(std::string message) {
+    if (message.size() <= kMaxMessageBytes) return message;
+    constexpr std::string_view kEllipsis = "…";
+    std::size_t cut = kMaxMessageBytes - kEllipsis.size();
+    // Step back over continuation bytes so that no character is split.
+    while (cut > 0 && (static_cast<unsigned char>(message[cut]) & 0xC0) == 0x80) --cut;
+    message.resize(cut);
+    message += kEllipsis;
+    return message;
+}
+
 CheckOutcome check_document(const std::string_view text, const std::optional<std::filesystem::path>& path,
                             const std::optional<std::filesystem::path>& stdlib_dir) {
+    // The same bound as for files read from disk: an editor buffer may be larger than any file the
+    // loader would read.
+    if (text.size() > kMaxSourceFileBytes) {
+        return failed(1, 1,
+                      "this file is larger than 8 MiB — QUELLIN checks files of up to that size; split it into "
+                      "modules");
+    }
     Expected<ast::Program, ParseError> parsed = parse(text);
     if (!parsed) {
         const ParseError& error = parsed.error();
@@ -61,7 +90,8 @@ CheckOutcome check_document(const std::string_view text, const std::optional<std
     ModuleList modules;
     for (Module& module : loaded.value()) {
         if (module.name == own_name) {
-            modules.emplace_back(std::move(module.name), program);
+            // Module names are unique, so the buffer's program is taken exactly once.
+            modules.emplace_back(std::move(module.name), std::move(program));
         } else {
             modules.emplace_back(std::move(module.name), std::move(module.program));
         }

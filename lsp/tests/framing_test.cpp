@@ -76,6 +76,24 @@ TEST(ReadMessage, NestingAtTheLimitIsAccepted) {
     EXPECT_TRUE(read.value()->is_array());
 }
 
+// The array itself is one value, then `count - 1` zeros.
+TEST(ReadMessage, ValuesUpToTheLimitAreAccepted) {
+    const auto read_values = [](const std::size_t count) {
+        std::string body = "[0";
+        for (std::size_t i = 2; i < count; ++i) body += ",0";
+        body += "]";
+        std::istringstream in("Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+        return read_message(in);
+    };
+    const auto at_limit = read_values(kMaxJsonValues);
+    ASSERT_TRUE(at_limit.has_value()) << at_limit.error().description;
+    EXPECT_EQ(at_limit.value()->size(), kMaxJsonValues - 1);
+
+    const auto past = read_values(kMaxJsonValues + 1);
+    ASSERT_FALSE(past.has_value());
+    EXPECT_EQ(past.error().description, "JSON body holds more than 1048576 values");
+}
+
 TEST(ReadMessage, EndOfInputBeforeOrInsideAHeaderBlockIsNotAnError) {
     for (const std::string input : {"", "Content-Length: 8\r\n", "Content-Length: 8", "X: y\r\n"}) {
         std::istringstream in(input);

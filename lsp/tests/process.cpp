@@ -46,7 +46,8 @@ void set_nonblocking(const int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) |
 }  // namespace
 
 ProcessResult run_process(const std::string& program, const std::vector<std::string>& args, const std::string& input,
-                          const std::vector<EnvSetting>& env, const std::optional<std::string>& cwd) {
+                          const std::vector<EnvSetting>& env, const std::optional<std::string>& cwd,
+                          const OutputWatcher& watch) {
     std::vector<std::string> argv_strings{program};
     argv_strings.insert(argv_strings.end(), args.begin(), args.end());
     std::vector<std::string> env_strings = child_environment(env);
@@ -117,6 +118,7 @@ ProcessResult run_process(const std::string& program, const std::vector<std::str
             const ssize_t n = ::read(*readers[k], buffer, sizeof buffer);
             if (n > 0) {
                 sinks[k]->append(buffer, static_cast<std::size_t>(n));
+                if (k == 0 && watch) watch(pid, result.out);
             } else if (n == 0 || errno != EINTR) {
                 ::close(*readers[k]);
                 *readers[k] = -1;

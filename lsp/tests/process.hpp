@@ -1,6 +1,9 @@
 #pragma once
 // Running the built executables as child processes, and the framing the tests speak to them.
 
+#include <sys/types.h>
+
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,10 +24,15 @@ struct ProcessResult {
     std::string err;
 };
 
+// Called each time the child has written more to its standard output, with the child's process id
+// and all of its output so far, while the child still runs.
+using OutputWatcher = std::function<void(pid_t, const std::string&)>;
+
 // Runs `program` with `args`, feeds it `input` on standard input, closes it, and collects
 // everything it writes until it exits. `cwd`, when given, is the child's working directory.
 ProcessResult run_process(const std::string& program, const std::vector<std::string>& args, const std::string& input,
-                          const std::vector<EnvSetting>& env = {}, const std::optional<std::string>& cwd = {});
+                          const std::vector<EnvSetting>& env = {}, const std::optional<std::string>& cwd = {},
+                          const OutputWatcher& watch = {});
 
 // One frame holding `body` exactly as given.
 std::string frame(const std::string& body);

@@ -1,11 +1,14 @@
 #include "modules/file_text.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstddef>
+#include <optional>
 #include <system_error>
+#include <utility>
 
 #include "lexer/utf8.hpp"
 
@@ -32,13 +35,28 @@ private:
     int fd_;
 };
 
+// Only regular files are read: a pipe or device (/dev/stdin, /proc/self/fd/0) would hand over bytes
+// that belong to someone else, such as the server's own protocol stream, and merely opening some
+// devices has effects.
+std::optional<std::string> not_readable(const struct stat& status) {
+    if (S_ISDIR(status.st_mode)) return os_error_text(EISDIR);
+    if (!S_ISREG(status.st_mode)) return std::string(kNotARegularFile);
+    return std::nullopt;
+}
+
 }  // namespace
 
 Expected<std::string, std::string> read_utf8_file(const std::filesystem::path& path) {
-    // Non-blocking so that a named pipe in place of a module cannot stall the server; regular files
-    // ignore the flag.
-    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    // The system would read the name only up to the NUL, which names some other file.
+    if (path.native().find('\0') != std::string::npos) return unexpected(std::string(kNulInFileName));
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) return unexpected(os_error_text(errno));
+    if (auto problem = not_readable(status)) return unexpected(std::move(*problem));
+    // Non-blocking and checked again once open, in case a pipe took the file's place meanwhile.
+    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (file.get() < 0) return unexpected(os_error_text(errno));
+    if (::fstat(file.get(), &status) != 0) return unexpected(os_error_text(errno));
+    if (auto problem = not_readable(status)) return unexpected(std::move(*problem));
 
     std::string text;
     char buffer[1 << 16];
@@ -50,7 +68,7 @@ Expected<std::string, std::string> read_utf8_file(const std::filesystem::path& p
         }
         if (n == 0) break;
         if (text.size() + static_cast<std::size_t>(n) > kMaxSourceFileBytes) {
-            return unexpected(std::string("file is larger than 64 MiB"));
+            return unexpected(std::string(kFileTooLarge));
         }
         text.append(buffer, static_cast<std::size_t>(n));
     }

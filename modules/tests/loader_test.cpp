@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -211,6 +212,40 @@ TEST(LoaderTest, ImportChainsAreBounded) {
     const TempTree deeper(chain(257));
     expect_error(load_modules_with_stdlib(deeper.path("m0.qn"), std::nullopt), deeper.path("m255.qn"),
                  "import chain is deeper than 256 modules — flatten the module structure", Span{2, 1});
+}
+
+// Pipes and devices are never read: /dev/stdin or /proc/self/fd/0 would take bytes from the server's
+// own input, and a pipe would hand over whatever some other process writes. A NUL byte in a name would
+// make the system read the file named by the part before it.
+TEST(LoaderTest, OnlyRegularFilesAreRead) {
+    const TempTree tree(Files{{"main.qn", "import pipe\n"}, {"dir/main.qn", "fn f() -> Int = 1\n"}});
+    ASSERT_EQ(::mkfifo(tree.path("pipe.qn").c_str(), 0600), 0);
+    expect_error(load_modules_with_stdlib(tree.path("main.qn"), std::nullopt), tree.path("main.qn"),
+                 tree.expand("cannot import 'pipe' — expected {pipe.qn} next to the importing file (not a regular "
+                             "file)"),
+                 Span{1, 1});
+
+    expect_error(load_modules_with_stdlib("/dev/null", std::nullopt), "/dev/null",
+                 "cannot read '/dev/null': not a regular file", Span{0, 0});
+
+    const fs::path with_nul = tree.path("dir/main.qn") += std::string_view("\0/x", 3);
+    expect_error(load_modules_with_stdlib(with_nul, std::nullopt), with_nul,
+                 "cannot read '" + with_nul.string() + "': file name contains a NUL byte", Span{0, 0});
+
+    // A link to a regular file is read as that file.
+    fs::create_symlink(tree.path("dir/main.qn"), tree.path("linked.qn"));
+    EXPECT_TRUE(load_modules_with_stdlib(tree.path("linked.qn"), std::nullopt).has_value());
+}
+
+TEST(LoaderTest, FilesUpTo8MiBAreRead) {
+    const std::string line = "// " + std::string(60, '.') + "\n";
+    std::string text;
+    while (text.size() < (size_t{8} << 20)) text += line;
+    text.resize(size_t{8} << 20, '\n');
+    const TempTree tree(Files{{"fits.qn", text}, {"over.qn", text + "\n"}});
+    EXPECT_TRUE(load_modules_with_stdlib(tree.path("fits.qn"), std::nullopt).has_value());
+    expect_error(load_modules_with_stdlib(tree.path("over.qn"), std::nullopt), tree.path("over.qn"),
+                 tree.expand("cannot read '{over.qn}': file is larger than 8 MiB"), Span{0, 0});
 }
 
 TEST(SamePathTest, ComparesComponents) {

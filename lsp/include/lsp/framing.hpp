@@ -19,6 +19,9 @@ inline constexpr std::size_t kMaxContentLength = std::size_t{64} << 20;
 inline constexpr std::size_t kMaxHeaderLine = std::size_t{64} << 10;
 // The JSON parser builds values without recursion, but printing and destroying them recurses.
 inline constexpr std::size_t kMaxJsonDepth = 512;
+// A value in memory takes tens of times the bytes of its text ("{}," becomes a map of its own), so
+// a body within the length bound could still ask for gigabytes; real messages hold a few hundred.
+inline constexpr std::size_t kMaxJsonValues = std::size_t{1} << 20;
 
 enum class IoErrorKind {
     InvalidData,    // a malformed frame or body

@@ -2,6 +2,7 @@
 // Checking one document: parse, load its imports from disk, type-check. Shared by the server and the
 // command-line checker so both report exactly the same first error.
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -29,6 +30,14 @@ struct CheckOutcome {
     // The modules to remember for hover; absent when this check must leave the earlier ones in place.
     std::optional<ModuleList> modules;
 };
+
+// Messages quote the document (names, tokens, types, file paths), so a document written to be
+// pathological could produce one of megabytes, which an editor cannot show anyway. A longer message
+// is cut at a character boundary and ends in "…", within this many bytes.
+inline constexpr std::size_t kMaxMessageBytes = std::size_t{8} << 10;
+
+// `message` itself, or its cut form when it is longer than kMaxMessageBytes.
+std::string bounded_message(std::string message);
 
 // The module name under which a document without imports is checked.
 inline constexpr std::string_view kSingleFileModule = "main";

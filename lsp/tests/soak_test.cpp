@@ -156,7 +156,9 @@ TEST(Soak, TenThousandMessagesAreAnsweredAndMemoryStaysFlat) {
     FrameCounter counter;
     const OutputWatcher watch = [&](const pid_t pid, const std::string& out) {
         const size_t replies = counter.update(out);
-        if (samples.empty() || replies >= samples.back().first + kSampleEvery) samples.emplace_back(replies, vm_rss_kb(pid));
+        if (!samples.empty() && replies < samples.back().first + kSampleEvery) return;
+        // After its last reply the server may already have exited, and an exited process has no VmRSS.
+        if (const long kb = vm_rss_kb(pid); kb > 0) samples.emplace_back(replies, kb);
     };
     // Memory a sanitizer holds back after frees would look like growth.
     const char* asan = std::getenv("ASAN_OPTIONS");
@@ -187,7 +189,6 @@ TEST(Soak, TenThousandMessagesAreAnsweredAndMemoryStaysFlat) {
     long baseline = -1;
     long peak = -1;
     for (const auto& [replies, kb] : samples) {
-        ASSERT_GT(kb, 0) << trace;
         if (replies < kWarmUpReplies) continue;
         if (baseline < 0) baseline = kb;
         peak = std::max(peak, kb);

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -432,6 +434,66 @@ TEST(Catalogue, EveryExampleProducesItsMessage) {
             }
         }
     }
+}
+
+
+// The string literals of a C++ source that hold " — ", the mark of a message: ordinary literals with
+// their escapes resolved, and raw literals as written.
+std::vector<std::string> message_fragments(const std::string& source) {
+    std::vector<std::string> found;
+    for (size_t i = 0; i < source.size(); ++i) {
+        if (source[i] == '/' && i + 1 < source.size() && source[i + 1] == '/') {
+            i = std::min(source.find('\n', i), source.size());
+            continue;
+        }
+        if (source[i] == '\'') {
+            // A character literal, possibly '"' or an escape.
+            i = std::min(source.find('\'', i + (source[i + 1] == '\\' ? 3 : 2)), source.size());
+            continue;
+        }
+        if (source[i] != '"') continue;
+        std::string text;
+        if (i > 0 && source[i - 1] == 'R') {
+            const size_t open = source.find('(', i);
+            const std::string close = ")" + source.substr(i + 1, open - i - 1) + "\"";
+            const size_t end = source.find(close, open);
+            text = source.substr(open + 1, end - open - 1);
+            i = end + close.size() - 1;
+        } else {
+            for (++i; i < source.size() && source[i] != '"'; ++i) {
+                if (source[i] != '\\') {
+                    text += source[i];
+                    continue;
+                }
+                const char escaped = source[++i];
+                text += escaped == 'n' ? '\n' : escaped == 't' ? '\t' : escaped;
+            }
+        }
+        if (text.find("\u2014") != std::string::npos) found.push_back(text);
+    }
+    return found;
+}
+
+// Every message text written in the implementation is in the catalogue, so a new message cannot be
+// added without an entry (and, through the entry, an example that the test above runs).
+TEST(Catalogue, ListsEveryMessageOfTheImplementation) {
+    std::ifstream in(catalogue_path(), std::ios::binary);
+    const std::string catalogue((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const fs::path repository = catalogue_path().parent_path().parent_path();
+    size_t checked = 0;
+    for (const char* folder : {"lexer/src", "parser/src", "modules/src", "typeck/src", "lsp/src"}) {
+        for (const auto& entry : fs::recursive_directory_iterator(repository / folder)) {
+            if (entry.path().extension() != ".cpp") continue;
+            std::ifstream file(entry.path(), std::ios::binary);
+            const std::string source((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+            for (const std::string& fragment : message_fragments(source)) {
+                ++checked;
+                EXPECT_NE(catalogue.find(fragment), std::string::npos)
+                    << entry.path().string() << ": a message with no catalogue entry: " << fragment;
+            }
+        }
+    }
+    EXPECT_GT(checked, 100u);
 }
 
 }  // namespace

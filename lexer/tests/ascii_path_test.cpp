@@ -3,24 +3,13 @@
 #include <string>
 #include <string_view>
 
+#include "lex_text.hpp"
 #include "lexer/lexer.hpp"
 
 namespace quellin {
 namespace {
 
-// Tokens (display, line, column) or the error (message, line, column), one per line.
-std::string lex(std::string_view source) {
-    const auto result = tokenize(source);
-    if (!result) {
-        const LexError& e = result.error();
-        return "error: " + e.message() + " @" + std::to_string(e.span.line) + ":" + std::to_string(e.span.col);
-    }
-    std::string out;
-    for (const Token& token : *result) {
-        out += token.kind.display() + "@" + std::to_string(token.span.line) + ":" + std::to_string(token.span.col) + "\n";
-    }
-    return out;
-}
+using testing::lex;
 
 // Plain ASCII input is lexed from its bytes, anything else from decoded characters. A comment line
 // holding one non-ASCII character sends the same code down the other road, so both must agree on every

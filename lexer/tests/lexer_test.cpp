@@ -4,25 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "lex_text.hpp"
 #include "lexer/lexer.hpp"
 
 namespace quellin {
 namespace {
 
-// Tokens as "display@line:col", joined by ", ", or the error as "error: message @line:col".
-std::string lex(std::string_view source) {
-    const auto result = tokenize(source);
-    if (!result) {
-        const LexError& e = result.error();
-        return "error: " + e.message() + " @" + std::to_string(e.span.line) + ":" + std::to_string(e.span.col);
-    }
-    std::string out;
-    for (const Token& token : *result) {
-        if (!out.empty()) out += ", ";
-        out += token.kind.display() + "@" + std::to_string(token.span.line) + ":" + std::to_string(token.span.col);
-    }
-    return out;
-}
+using testing::lex;
 
 struct TokenCase {
     std::string_view source;

@@ -322,7 +322,7 @@ TEST_F(RobustnessTest, MalformedPercentEscapesInImportingDocuments) {
 // the next messages out of the protocol stream.
 TEST_F(RobustnessTest, DocumentsThatAreTheServersOwnStreams) {
     std::string input;
-    for (const char* uri : {"file:///dev/stdin", "file:///proc/self/fd/0", "file:///dev/fd/1"}) {
+    for (const char* uri : {"file:///dev/stdin", "file:///proc/self/fd/0", "file:///proc/self/fd/1"}) {
         input += frame(json{{"method", "textDocument/didOpen"},
                             {"params", {{"textDocument", {{"uri", uri}, {"text", "import util\n"}}}}}});
     }
@@ -334,7 +334,8 @@ TEST_F(RobustnessTest, DocumentsThatAreTheServersOwnStreams) {
     EXPECT_EQ(got[0], publish("file:///dev/stdin", {error_at_start("cannot read '/dev/stdin': not a regular file")}));
     EXPECT_EQ(got[1], publish("file:///proc/self/fd/0",
                               {error_at_start("cannot read '/proc/self/fd/0': not a regular file")}));
-    EXPECT_EQ(got[2], publish("file:///dev/fd/1", {error_at_start("cannot read '/dev/fd/1': not a regular file")}));
+    EXPECT_EQ(got[2], publish("file:///proc/self/fd/1",
+                              {error_at_start("cannot read '/proc/self/fd/1': not a regular file")}));
     EXPECT_EQ(got.back(), answer(1999, nullptr));
 }
 

@@ -1,5 +1,8 @@
 #include "lexer/utf8.hpp"
 
+#include <cstdint>
+#include <cstring>
+
 namespace quellin {
 
 std::vector<char32_t> decode_without_carriage_returns(std::string_view text) {
@@ -107,6 +110,15 @@ std::size_t sequence_length(const std::string_view bytes, const std::size_t at) 
 bool is_valid_utf8(const std::string_view bytes) {
     std::size_t at = 0;
     while (at < bytes.size()) {
+        // Source text is mostly ASCII: step over eight such bytes at a time.
+        if (bytes.size() - at >= 8) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, bytes.data() + at, sizeof word);
+            if ((word & 0x8080808080808080ULL) == 0) {
+                at += 8;
+                continue;
+            }
+        }
         const std::size_t length = sequence_length(bytes, at);
         if (length == 0) return false;
         at += length;

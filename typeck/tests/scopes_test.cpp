@@ -214,5 +214,28 @@ TEST(BuiltinNames, DeclarationAndReservedLists) {
     EXPECT_FALSE(is_reserved_builtin_name("Print"));
 }
 
+// Scopes switch to a hash index past a couple of dozen names; names from before and after the switch must
+// both be found, and still refuse a second declaration.
+TEST(Declare, LargeScopesFindEveryNameAndRefuseRedeclaration) {
+    Checker c("main");
+    c.scopes.emplace_back();
+    for (int i = 0; i < 40; ++i) {
+        const Type ty = i % 2 == 0 ? Type::int_() : Type::text();
+        ASSERT_TRUE(c.declare("v" + std::to_string(i), ty, i % 3 == 0, Span{1, 1})) << i;
+    }
+    for (int i = 0; i < 40; ++i) {
+        const VarInfo* var = c.lookup("v" + std::to_string(i));
+        ASSERT_NE(var, nullptr) << i;
+        EXPECT_EQ(var->ty, i % 2 == 0 ? Type::int_() : Type::text()) << i;
+        EXPECT_EQ(var->is_mutable, i % 3 == 0) << i;
+    }
+    EXPECT_EQ(c.lookup("v40"), nullptr);
+    for (const char* name : {"v0", "v23", "v24", "v39"}) {
+        const auto status = c.declare(name, Type::int_(), false, Span{2, 1});
+        ASSERT_FALSE(status) << name;
+        EXPECT_EQ(status.error().message, "'" + std::string(name) + kNoShadowing) << name;
+    }
+}
+
 }  // namespace
 }  // namespace quellin::typeck

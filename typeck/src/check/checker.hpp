@@ -3,7 +3,9 @@
 // the files of this folder by concern: scopes and function bodies, type resolution, builtin methods,
 // value cycles, module checking, statements, expressions, calls, patterns and generics.
 
+#include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <map>
 #include <optional>
 #include <set>
@@ -64,7 +66,24 @@ struct ModuleApi {
     std::unordered_map<std::string, Instance> instances;
 };
 
-using Scope = std::unordered_map<std::string, VarInfo>;
+// The variables of one block. Blocks usually declare a handful of names, so they are kept in a flat list
+// searched from the back; a block that grows past `kIndexedFrom` names also gets a hash index, so even a
+// block of thousands of bindings stays linear to check.
+class Scope {
+public:
+    Scope() = default;
+    Scope(std::initializer_list<std::pair<std::string, VarInfo>> entries);
+
+    const VarInfo* find(const std::string& name) const;
+    bool contains(const std::string& name) const { return find(name) != nullptr; }
+    // Adds a name the scope does not hold yet.
+    void add(std::string name, VarInfo info);
+
+private:
+    static constexpr std::size_t kIndexedFrom = 24;
+    std::vector<std::pair<std::string, VarInfo>> entries_;
+    std::unordered_map<std::string, std::size_t> index_;
+};
 using Apis = std::unordered_map<std::string, ModuleApi>;
 // Type parameter name -> the type inferred for it in one call or construction.
 using Bindings = std::unordered_map<std::string, Type>;

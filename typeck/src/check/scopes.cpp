@@ -67,6 +67,30 @@ bool is_builtin_name(std::string_view name) { return contains(kBuiltinNames, nam
 
 bool is_reserved_builtin_name(std::string_view name) { return contains(kReservedBuiltinNames, name); }
 
+Scope::Scope(std::initializer_list<std::pair<std::string, VarInfo>> entries) {
+    for (const auto& [name, info] : entries) add(name, info);
+}
+
+const VarInfo* Scope::find(const std::string& name) const {
+    if (!index_.empty()) {
+        const auto it = index_.find(name);
+        return it == index_.end() ? nullptr : &entries_[it->second].second;
+    }
+    for (auto entry = entries_.rbegin(); entry != entries_.rend(); ++entry) {
+        if (entry->first == name) return &entry->second;
+    }
+    return nullptr;
+}
+
+void Scope::add(std::string name, VarInfo info) {
+    entries_.emplace_back(std::move(name), std::move(info));
+    if (entries_.size() == kIndexedFrom) {
+        for (std::size_t i = 0; i < entries_.size(); ++i) index_.emplace(entries_[i].first, i);
+    } else if (entries_.size() > kIndexedFrom) {
+        index_.emplace(entries_.back().first, entries_.size() - 1);
+    }
+}
+
 Checker::Checker(std::string module_name) : scopes(1), module(std::move(module_name)) {}
 
 Status Checker::declare(const std::string& name, Type ty, bool is_mutable, Span pos) {
@@ -89,13 +113,13 @@ Status Checker::declare(const std::string& name, Type ty, bool is_mutable, Span 
                                   "new name (or 'mut' if you want to reassign)",
                               pos));
     }
-    innermost.emplace(name, VarInfo{std::move(ty), is_mutable});
+    innermost.add(name, VarInfo{std::move(ty), is_mutable});
     return {};
 }
 
 const VarInfo* Checker::lookup(const std::string& name) const {
     for (auto scope = scopes.rbegin(); scope != scopes.rend(); ++scope) {
-        if (const auto it = scope->find(name); it != scope->end()) return &it->second;
+        if (const VarInfo* info = scope->find(name)) return info;
     }
     return nullptr;
 }

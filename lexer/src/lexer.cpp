@@ -7,6 +7,7 @@
 #include <limits>
 #include <string>
 #include <system_error>
+#include <type_traits>
 #include <utility>
 
 #include "lexer/utf8.hpp"
@@ -150,17 +151,15 @@ private:
         ++pos;
     }
 
-    // Tokens are built in place: a TokenKind is large, and moving it twice per token shows.
-    void push(TokenKind kind, Span span) {
-        Token& token = tokens.emplace_back();
-        token.kind = std::move(kind);
-        token.span = span;
-    }
+    void push(TokenKind::Tag tag, Span span) { push_kind(tag, span); }
 
-    void push(TokenKind::Tag tag, Span span) {
+    // A new token of this tag, whose payload the caller fills in: tokens are built in place, since a
+    // TokenKind is large and moving one in from a temporary shows in the time of a whole file.
+    TokenKind& push_kind(TokenKind::Tag tag, Span span) {
         Token& token = tokens.emplace_back();
         token.kind.tag = tag;
         token.span = span;
+        return token.kind;
     }
 
     // Steps over `count` characters known to hold no line feed.
@@ -316,29 +315,36 @@ private:
         if (peek() == ' ') advance(1);
         const size_t begin = pos;
         advance(run_length(is_not_line_feed));
-        push(TokenKind::make_doc(text_of(begin, pos)), start);
+        append_chars(push_kind(TokenKind::DocComment, start).text, chars.data() + begin, chars.data() + pos);
     }
 
     void lex_word(Span start) {
         const size_t begin = pos;
         advance(run_length(is_word_char));
-        // Word characters are ASCII, so the word's bytes are its characters narrowed.
-        std::array<char, kMaxKeywordBytes> narrow{};
         const size_t length = pos - begin;
-        if (length <= narrow.size()) {
-            std::transform(chars.data() + begin, chars.data() + pos, narrow.begin(),
-                           [](const Char c) { return static_cast<char>(c); });
-            const std::string_view view(narrow.data(), length);
+        if (length <= kMaxKeywordBytes) {
+            // Word characters are ASCII, so the word's bytes are its characters (narrowed when decoded).
+            std::array<char, kMaxKeywordBytes> narrow;
+            std::string_view view;
+            if constexpr (std::is_same_v<Char, char>) {
+                view = std::string_view(chars.data() + begin, length);
+            } else {
+                std::transform(chars.data() + begin, chars.data() + pos, narrow.begin(),
+                               [](const Char c) { return static_cast<char>(c); });
+                view = std::string_view(narrow.data(), length);
+            }
             if (view == "true" || view == "false") {
-                push(TokenKind::make_bool(view == "true"), start);
+                TokenKind& kind = push_kind(TokenKind::Bool, start);
+                kind.bool_value = view == "true";
                 return;
             }
             if (const auto keyword = Keyword::from_ident(view)) {
-                push(TokenKind::make_keyword(*keyword), start);
+                push_kind(TokenKind::Keyword, start).keyword = *keyword;
                 return;
             }
         }
-        push(TokenKind::make_ident(text_of(begin, pos)), start);
+        // The name is written straight into the token rather than moved in through a temporary kind.
+        append_chars(push_kind(TokenKind::Ident, start).text, chars.data() + begin, chars.data() + pos);
     }
 
     // Digits go to both buffers; underscores, which only separate digits, only to `raw`.
@@ -383,7 +389,7 @@ private:
             int64_t value = 0;
             const auto parsed = std::from_chars(digits.data(), digits.data() + digits.size(), value, 16);
             if (parsed.ec != std::errc{}) return invalid_number(start, std::move(raw));
-            push(TokenKind::make_int(value), start);
+            push_kind(TokenKind::Int, start).int_value = value;
             return {};
         }
 
@@ -412,13 +418,13 @@ private:
                 const bool has_whole_part = digits.find_first_not_of('0') < whole_digits;
                 value = has_whole_part ? std::numeric_limits<double>::infinity() : 0.0;
             }
-            push(TokenKind::make_float(value), start);
+            push_kind(TokenKind::Float, start).float_value = value;
             return {};
         }
         int64_t value = 0;
         const auto parsed = std::from_chars(digits.data(), digits.data() + digits.size(), value, 10);
         if (parsed.ec != std::errc{}) return invalid_number(start, std::move(raw));
-        push(TokenKind::make_int(value), start);
+        push_kind(TokenKind::Int, start).int_value = value;
         return {};
     }
 
@@ -436,7 +442,7 @@ private:
                 if (!buffer.empty() || parts.empty()) {
                     parts.push_back(StringPart{StringPart::Lit{std::move(buffer)}});
                 }
-                push(TokenKind::make_text(std::move(parts)), start);
+                push_kind(TokenKind::Text, start).parts = std::move(parts);
                 return {};
             }
             if (c == '\\') {

@@ -83,6 +83,8 @@ const VarInfo* Scope::find(const std::string& name) const {
 }
 
 void Scope::add(std::string name, VarInfo info) {
+    // Most blocks declare a few names: one allocation instead of growing one name at a time.
+    if (entries_.empty()) entries_.reserve(4);
     entries_.emplace_back(std::move(name), std::move(info));
     if (entries_.size() == kIndexedFrom) {
         for (std::size_t i = 0; i < entries_.size(); ++i) index_.emplace(entries_[i].first, i);

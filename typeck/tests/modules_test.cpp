@@ -317,8 +317,9 @@ TEST(ModuleMemberErr, ExplainsWhatTheModuleOffers) {
     util.records.emplace("Zone", Fields{});
     util.enums.emplace("Area", Variants{});
     util.generic_records.emplace("Box", GenericRecord{});
-    c.modules.emplace("util", util);
-    c.modules.emplace("empty", ModuleApi{});
+    const ModuleApi empty;
+    c.modules.emplace("util", &util);
+    c.modules.emplace("empty", &empty);
 
     const struct {
         const char* module;

@@ -170,7 +170,7 @@ TResult<Type> Checker::check_field_call(const ast::ExprKind::Field& field, const
 
 TResult<Type> Checker::check_module_call(const std::string& m, const std::string& name,
                                          const std::vector<ast::Expr>& args, Span pos) {
-    const ModuleApi& api = modules.find(m)->second;
+    const ModuleApi& api = *modules.find(m)->second;
     if (const auto fn = api.fns.find(name); fn != api.fns.end()) {
         const FnSig& sig = fn->second;
         if (!sig.type_params.empty()) return check_generic_call(pos, m, name, sig, args);
@@ -237,7 +237,7 @@ std::optional<std::string> Checker::module_exporting(const std::string& fn) cons
     }
     for (const std::string& m : order) {
         const auto api = modules.find(m);
-        if (api != modules.end() && api->second.fns.contains(fn)) return m;
+        if (api != modules.end() && api->second->fns.contains(fn)) return m;
     }
     return std::nullopt;
 }

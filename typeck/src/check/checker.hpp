@@ -136,7 +136,9 @@ public:
     std::unordered_map<std::string, Instance> instances;
     std::map<std::pair<uint32_t, uint32_t>, CallInst> generic_calls;
     std::unordered_set<std::string> tests;
-    std::unordered_map<std::string, ModuleApi> modules;
+    // The interfaces of the imported modules, by module name. They belong to the caller (the interfaces of
+    // the modules checked before this one), so each import costs a pointer rather than a copy of its tables.
+    std::unordered_map<std::string, const ModuleApi*> modules;
     // The keys of `modules` in the order of the program's import statements (filled when an import is
     // installed), so that messages choosing among several modules are deterministic.
     std::vector<std::string> module_order;
@@ -165,6 +167,7 @@ public:
     Status check_value_cycle(const std::string& name, std::vector<std::string>& path, const ast::Program& program);
 
     // ---- Module checking (modules.cpp) ----
+    // `modules` keeps pointers into `apis`, which must outlive this checker.
     Status install_imports(const ast::Program& program, const Apis& apis);
     Status collect_types(const ast::Program& program);
     Status collect_fns(const ast::Program& program);

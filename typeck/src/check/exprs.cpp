@@ -475,7 +475,7 @@ TResult<Type> check_index(Checker& c, const ast::ExprKind::Index& e) {
 
 // m.name where m is an imported module: a public function as a value; types need their own syntax.
 TResult<Type> check_module_member(Checker& c, const std::string& m, const std::string& name, Span pos) {
-    const ModuleApi& api = c.modules.find(m)->second;
+    const ModuleApi& api = *c.modules.find(m)->second;
     if (const auto fn = api.fns.find(name); fn != api.fns.end()) return fn_type(fn->second);
     const std::string qualified = m + "." + name;
     if (c.enums.contains(qualified)) {

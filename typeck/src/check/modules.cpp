@@ -181,7 +181,7 @@ Status Checker::install_imports(const ast::Program& program, const Apis& apis) {
                 for (const auto& field : variant.second) install_type_closure(field.second, apis);
             }
         }
-        modules.insert_or_assign(m, api);
+        modules.insert_or_assign(m, &api);
         module_order.push_back(m);
     }
     return {};
@@ -383,7 +383,7 @@ Status Checker::collect_fns(const ast::Program& program) {
 TypeError Checker::module_member_err(const std::string& m, const std::string& member, Span pos) const {
     const auto found = modules.find(m);
     if (found == modules.end()) internal_fault("module imported");
-    const ModuleApi& api = found->second;
+    const ModuleApi& api = *found->second;
     if (contains(api.private_fns, member)) {
         return err("'" + member + "' exists in module '" + m +
                        "' but is not public — mark it 'pub fn' (with a /// doc comment) in " + m + ".qn",

@@ -107,7 +107,7 @@ TResult<Type> Checker::resolve_type(const ast::TypeExpr& te) {
             std::string key = register_instance(qualified, std::move(args));
             return is_record ? Type::record(std::move(key)) : Type::enum_(std::move(key));
         }
-        const ModuleApi& offered = api->second;
+        const ModuleApi& offered = *api->second;
         const auto& private_types = offered.private_types;
         if (std::find(private_types.begin(), private_types.end(), q->name) != private_types.end()) {
             return unexpected(err("'" + q->name + "' exists in module '" + q->module +

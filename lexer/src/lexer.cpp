@@ -366,7 +366,6 @@ private:
                 return;
             }
         }
-        // The name is written straight into the token rather than moved in through a temporary kind.
         append_chars(push_kind(TokenKind::Ident, start).text, chars.data() + begin, chars.data() + pos);
     }
 

@@ -200,8 +200,13 @@ private:
     // Characters [begin, end) as UTF-8.
     std::string text_of(size_t begin, size_t end) const {
         std::string text;
-        append_chars(text, chars.data() + begin, chars.data() + end);
+        append_text(text, begin, end);
         return text;
+    }
+
+    // Characters [begin, end) appended to `out` as UTF-8, e.g. straight into a new token's text.
+    void append_text(std::string& out, size_t begin, size_t end) const {
+        append_chars(out, chars.data() + begin, chars.data() + end);
     }
 
     void skip_to_line_end() { advance(run_length(is_not_line_feed)); }
@@ -338,7 +343,7 @@ private:
         if (peek() == ' ') advance(1);
         const size_t begin = pos;
         advance(run_length(is_not_line_feed));
-        append_chars(push_kind(TokenKind::DocComment, start).text, chars.data() + begin, chars.data() + pos);
+        append_text(push_kind(TokenKind::DocComment, start).text, begin, pos);
     }
 
     void lex_word(Span start) {
@@ -366,7 +371,7 @@ private:
                 return;
             }
         }
-        append_chars(push_kind(TokenKind::Ident, start).text, chars.data() + begin, chars.data() + pos);
+        append_text(push_kind(TokenKind::Ident, start).text, begin, pos);
     }
 
     // Digits go to both buffers; underscores, which only separate digits, only to `raw`.

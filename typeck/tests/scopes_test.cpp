@@ -237,5 +237,39 @@ TEST(Declare, LargeScopesFindEveryNameAndRefuseRedeclaration) {
     }
 }
 
+// Short name lists are scanned in place and longer ones indexed; a repeat must be caught whichever side
+// of that switch its two occurrences fall on, and the first repeat is the one reported.
+TEST(SeenNames, CatchesTheFirstRepeatOnEitherSideOfTheIndex) {
+    struct Case {
+        int length;     // names n0, n1, ... in order,
+        int repeat_at;  // except that this position repeats
+        int repeats;    // this earlier name (repeat_at -1: all distinct)
+    };
+    const std::vector<Case> cases = {
+        {5, 4, 0}, {8, 7, 6}, {9, 8, 0}, {9, 8, 7}, {30, 20, 3}, {30, 29, 25}, {30, -1, 0}, {8, -1, 0},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> names;
+        for (int i = 0; i < c.length; ++i) names.push_back("n" + std::to_string(i == c.repeat_at ? c.repeats : i));
+        SeenNames seen;
+        int first_repeat = -1;
+        for (int i = 0; i < c.length && first_repeat < 0; ++i) {
+            if (!seen.insert(names[static_cast<size_t>(i)])) first_repeat = i;
+        }
+        EXPECT_EQ(first_repeat, c.repeat_at) << c.length << " names, repeat at " << c.repeat_at;
+    }
+}
+
+// The same through whole declarations: a record with more fields than are scanned in place.
+TEST(SeenNames, LongFieldListsReportTheRepeatedField) {
+    std::string source = "record R:\n";
+    for (int i = 0; i < 20; ++i) source += "    f" + std::to_string(i == 15 ? 2 : i) + ": Int\n";
+    const auto program = parsed(source);
+    const auto result = check_program(program);
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.error().message, "duplicate field 'f2' in record 'R'");
+    EXPECT_EQ(result.error().span, (Span{17, 5}));
+}
+
 }  // namespace
 }  // namespace quellin::typeck

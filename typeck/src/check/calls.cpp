@@ -13,8 +13,8 @@ using Kind = Type::Kind;
 
 std::string count(size_t n) { return std::to_string(n); }
 
-TypeError arity_err(const std::string& quoted, size_t expected, size_t found, Span pos) {
-    return err(quoted + " takes " + count(expected) + " argument(s), found " + count(found), pos);
+TypeError arity_err(const CalleeName& callee, size_t expected, size_t found, Span pos) {
+    return err(callee.quoted() + " takes " + count(expected) + " argument(s), found " + count(found), pos);
 }
 
 std::string captured_message(const std::string& name) {
@@ -52,6 +52,13 @@ std::optional<Builtin> fixed_builtin(std::string_view name) {
 
 }  // namespace
 
+std::string CalleeName::quoted() const {
+    if (name.empty()) return "this function value";
+    std::string text = "'";
+    if (!module.empty()) text.append(module).append(".");
+    return text.append(name).append("'");
+}
+
 std::string canonical_form(const std::string& head, const Fields& fields) {
     return head + "(" + field_slots(fields) + ")";
 }
@@ -87,20 +94,20 @@ TResult<Type> Checker::check_value_call(const ast::Expr& callee, const std::vect
             "this expression has type " + fn_type.to_string() + " — only functions and fn-typed values can be called",
             callee.span));
     }
-    return check_fn_value_call("this function value", fn_type.fn_params(), fn_type.fn_ret(), args, pos);
+    return check_fn_value_call(CalleeName{}, fn_type.fn_params(), fn_type.fn_ret(), args, pos);
 }
 
 TResult<Type> Checker::check_named_call(const ast::Expr& callee, const std::vector<ast::Expr>& args,
                                         const std::optional<Type>& expected, Span pos) {
     const std::string& name = std::get<ast::ExprKind::Ident>(callee.kind.v).name;
-    const std::string quoted = "'" + name + "'";
+    const CalleeName named{{}, name};
 
     if (auto builtin = fixed_builtin(name)) {
-        return check_fn_value_call(quoted, builtin->params, builtin->result, args, pos);
+        return check_fn_value_call(named, builtin->params, builtin->result, args, pos);
     }
     if (name == "None") return unexpected(err("'None' takes no arguments — write plain 'None'", pos));
     if (name == "Some" || name == "Ok" || name == "Err") {
-        if (args.size() != 1) return unexpected(arity_err(quoted, 1, args.size(), pos));
+        if (args.size() != 1) return unexpected(arity_err(named, 1, args.size(), pos));
         if (name == "Some") {
             const bool has_inner = expected && expected->is(Kind::Option);
             QN_TRY_ASSIGN(Type inner,
@@ -127,17 +134,17 @@ TResult<Type> Checker::check_named_call(const ast::Expr& callee, const std::vect
     if (const auto fn = fns.find(name); fn != fns.end()) {
         const FnSig& sig = fn->second;
         if (args.size() != sig.params.size())
-            return unexpected(arity_err(quoted, sig.params.size(), args.size(), pos));
+            return unexpected(arity_err(named, sig.params.size(), args.size(), pos));
         if (!sig.type_params.empty()) return check_generic_call(pos, std::nullopt, name, sig, args);
-        return check_fn_value_call(quoted, sig.params, sig.ret, args, pos);
+        return check_fn_value_call(named, sig.params, sig.ret, args, pos);
     }
     if (const VarInfo* var = lookup(name)) {
         if (!var->ty.is(Kind::Fn)) {
             return unexpected(
-                err(quoted + " has type " + var->ty.to_string() + " — it cannot be called", callee.span));
+                err(named.quoted() + " has type " + var->ty.to_string() + " — it cannot be called", callee.span));
         }
         const Type fn_type = var->ty;
-        return check_fn_value_call(quoted, fn_type.fn_params(), fn_type.fn_ret(), args, pos);
+        return check_fn_value_call(named, fn_type.fn_params(), fn_type.fn_ret(), args, pos);
     }
     if (const auto record = records.find(name); record != records.end()) {
         return unexpected(
@@ -148,12 +155,12 @@ TResult<Type> Checker::check_named_call(const ast::Expr& callee, const std::vect
             err("enums are constructed via their qualified variants: " + variant_list(name, name), callee.span));
     }
     if (const auto home = module_exporting(name)) {
-        return unexpected(err(quoted + " lives in module '" + *home +
+        return unexpected(err(named.quoted() + " lives in module '" + *home +
                                   "' — module functions are called qualified: " + *home + "." + name + "(...)",
                               callee.span));
     }
     return unexpected(err(
-        "unknown function " + quoted + " — v0.1 resolves calls to top-level functions and the builtin print(Text)",
+        "unknown function " + named.quoted() + " — v0.1 resolves calls to top-level functions and the builtin print(Text)",
         callee.span));
 }
 
@@ -174,7 +181,7 @@ TResult<Type> Checker::check_module_call(const std::string& m, const std::string
     if (const auto fn = api.fns.find(name); fn != api.fns.end()) {
         const FnSig& sig = fn->second;
         if (!sig.type_params.empty()) return check_generic_call(pos, m, name, sig, args);
-        return check_fn_value_call("'" + m + "." + name + "'", sig.params, sig.ret, args, pos);
+        return check_fn_value_call(CalleeName{m, name}, sig.params, sig.ret, args, pos);
     }
     // A module's public type called like a function gets the advice a bare reference gets.
     const std::string qualified = m + "." + name;
@@ -250,17 +257,15 @@ TResult<Type> Checker::check_method_call(const ast::Expr& receiver, const std::s
 
 TResult<Type> Checker::check_method_on(const ast::Expr& receiver, const Type& recv, const std::string& method,
                                        const std::vector<ast::Expr>& args, Span pos) {
-    const std::string shown = recv.to_string();
-
     if (recv.is(Kind::List)) {
         const Type& elem = recv.elem();
         if (method == "join" && elem != Type::text()) {
             return unexpected(err(
-                "join(separator) works on List[Text] — found " + shown + "; interpolate the elements into Text first",
+                "join(separator) works on List[Text] — found " + recv.to_string() + "; interpolate the elements into Text first",
                 pos));
         }
         if (method == "sorted" && elem != Type::int_() && elem != Type::float_() && elem != Type::text()) {
-            return unexpected(err("sorted() orders Int, Float, or Text elements — found " + shown, pos));
+            return unexpected(err("sorted() orders Int, Float, or Text elements — found " + recv.to_string(), pos));
         }
         if (method == "filter") {
             if (args.size() != 1) {
@@ -294,7 +299,7 @@ TResult<Type> Checker::check_method_on(const ast::Expr& receiver, const Type& re
             }
             const std::vector<Type> params = mapper.fn_params();
             if (params.size() != 1 || params[0] != elem) {
-                return unexpected(err("map on " + shown + " needs a fn(" + elem.to_string() + ") -> U, found fn(" +
+                return unexpected(err("map on " + recv.to_string() + " needs a fn(" + elem.to_string() + ") -> U, found fn(" +
                                           type_list(params) + ") -> " + mapper.fn_ret().to_string(),
                                       pos));
             }
@@ -317,7 +322,7 @@ TResult<Type> Checker::check_method_on(const ast::Expr& receiver, const Type& re
                 std::find_if(fields.begin(), fields.end(), [&](const auto& f) { return f.first == method; });
             if (found == fields.end()) {
                 return unexpected(
-                    err("records have no methods in v0.1, and " + shown + " has no field '" + method + "'", pos));
+                    err("records have no methods in v0.1, and " + recv.to_string() + " has no field '" + method + "'", pos));
             }
             if (!found->second.is(Kind::Fn)) {
                 return unexpected(err("records have no methods in v0.1 — '" + method +
@@ -330,9 +335,9 @@ TResult<Type> Checker::check_method_on(const ast::Expr& receiver, const Type& re
                                   pos));
         }
         const std::string_view available = methods_of(recv);
-        if (available.empty()) return unexpected(err("values of type " + shown + " have no methods in v0.1", pos));
+        if (available.empty()) return unexpected(err("values of type " + recv.to_string() + " have no methods in v0.1", pos));
         return unexpected(
-            err("no method '" + method + "' on " + shown + " — available methods: " + std::string(available), pos));
+            err("no method '" + method + "' on " + recv.to_string() + " — available methods: " + std::string(available), pos));
     }
 
     if (sig->mutating()) {
@@ -353,12 +358,12 @@ TResult<Type> Checker::check_method_on(const ast::Expr& receiver, const Type& re
         }
     }
 
-    return check_fn_value_call("'" + method + "'", sig->params, sig->result.value_or(Type::void_()), args, pos);
+    return check_fn_value_call(CalleeName{{}, method}, sig->params, sig->result.value_or(Type::void_()), args, pos);
 }
 
-TResult<Type> Checker::check_fn_value_call(const std::string& label, const std::vector<Type>& params,
+TResult<Type> Checker::check_fn_value_call(const CalleeName& callee, const std::vector<Type>& params,
                                            const Type& result, const std::vector<ast::Expr>& args, Span pos) {
-    if (args.size() != params.size()) return unexpected(arity_err(label, params.size(), args.size(), pos));
+    if (args.size() != params.size()) return unexpected(arity_err(callee, params.size(), args.size(), pos));
     for (size_t i = 0; i < args.size(); ++i) QN_TRY(check_expr(args[i], params[i]));
     return result;
 }
@@ -367,16 +372,18 @@ TResult<Type> Checker::check_record_construction(const std::string& written, con
                                                  const ast::FieldInits& fields, Span pos) {
     const auto record = records.find(key);
     if (record == records.end()) internal_fault("record resolved by caller");
-    const Fields declared = record->second;
-    const std::string canonical = canonical_form(written, declared);
+    // Checking the values may add instances to `records`, which leaves this entry in place.
+    const Fields& declared = record->second;
     if (fields.size() != declared.size()) {
-        return unexpected(
-            err("record " + written + " is constructed with all fields in declaration order: " + canonical, pos));
+        return unexpected(err("record " + written + " is constructed with all fields in declaration order: " +
+                                  canonical_form(written, declared),
+                              pos));
     }
     for (size_t i = 0; i < fields.size(); ++i) {
         if (fields[i].name != declared[i].first) {
             return unexpected(err("record fields are written in declaration order — expected '" + declared[i].first +
-                                      "' here, found '" + fields[i].name + "'; the canonical form is " + canonical,
+                                      "' here, found '" + fields[i].name + "'; the canonical form is " +
+                                      canonical_form(written, declared),
                                   fields[i].value.span));
         }
         QN_TRY(check_expr(fields[i].value, declared[i].second));
@@ -394,20 +401,22 @@ TResult<Type> Checker::check_variant_construction(const std::string& written, co
             "enum " + written + " has no variant '" + variant + "' — its variants are: " + variant_list(written, key),
             pos));
     }
-    const Fields payload = *payload_ptr;
-    const std::string head = written + "." + variant;
+    // Checking the values may add instances to `enums`, which leaves this entry in place.
+    const Fields& payload = *payload_ptr;
+    const auto head = [&] { return written + "." + variant; };
     if (payload.empty()) {
-        return unexpected(err("'" + head + "' is a unit variant — write it without parentheses: " + head, pos));
+        return unexpected(err("'" + head() + "' is a unit variant — write it without parentheses: " + head(), pos));
     }
-    const std::string canonical = canonical_form(head, payload);
     if (fields.size() != payload.size()) {
-        return unexpected(
-            err("variant " + head + " is constructed with all payload fields in declaration order: " + canonical, pos));
+        return unexpected(err("variant " + head() + " is constructed with all payload fields in declaration order: " +
+                                  canonical_form(head(), payload),
+                              pos));
     }
     for (size_t i = 0; i < fields.size(); ++i) {
         if (fields[i].name != payload[i].first) {
             return unexpected(err("variant fields are written in declaration order — expected '" + payload[i].first +
-                                      "' here, found '" + fields[i].name + "'; the canonical form is " + canonical,
+                                      "' here, found '" + fields[i].name + "'; the canonical form is " +
+                                      canonical_form(head(), payload),
                                   fields[i].value.span));
         }
         QN_TRY(check_expr(fields[i].value, payload[i].second));

@@ -3,6 +3,7 @@
 // the files of this folder by concern: scopes and function bodies, type resolution, builtin methods,
 // value cycles, module checking, statements, expressions, calls, patterns and generics.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -93,6 +94,29 @@ bool is_builtin_name(std::string_view name);
 // Names that no function, variable or enum variant may take.
 bool is_reserved_builtin_name(std::string_view name);
 
+// How a call names its callee in messages: 'f', 'm.f', 'push', or "this function value" when it has no
+// name. Kept as pieces and joined only when a message is written, since nearly every call checks clean.
+struct CalleeName {
+    std::string_view module;
+    std::string_view name;
+    std::string quoted() const;
+};
+
+// Tells whether a name was seen before among the names of one list (fields, variants, parameters).
+// Such lists are short, so the first names are kept in place and scanned; past those a hash set keeps
+// long lists linear. The names must outlive the set.
+class SeenNames {
+public:
+    // Remembers `name`; false when it was already there.
+    bool insert(std::string_view name);
+
+private:
+    static constexpr std::size_t kScanned = 8;
+    std::array<std::string_view, kScanned> first_{};
+    std::size_t count_ = 0;
+    std::unordered_set<std::string_view> all_;  // filled once more than kScanned names arrive
+};
+
 // ---- Builtin methods ----
 
 struct MethodSig {
@@ -153,6 +177,10 @@ public:
     Status check_fn(const ast::StmtKind::FnDecl& decl, Span pos);
     // True when some scope of `outer_scopes` has the name.
     bool in_outer_scopes(const std::string& name) const;
+    // Moves the top-level scopes to `outer_scopes` and starts a body with one empty scope, and back.
+    // The two stacks trade places, so a body reuses the previous body's storage.
+    void park_top_level_scopes();
+    void restore_top_level_scopes();
 
     // ---- Type resolution (resolve.cpp) ----
     TResult<Type> resolve_type(const ast::TypeExpr& te);
@@ -205,7 +233,7 @@ public:
     [[gnu::noinline]] TResult<Type> check_method_on(const ast::Expr& receiver, const Type& recv,
                                                     const std::string& method, const std::vector<ast::Expr>& args,
                                                     Span pos);
-    TResult<Type> check_fn_value_call(const std::string& label, const std::vector<Type>& params, const Type& result,
+    TResult<Type> check_fn_value_call(const CalleeName& callee, const std::vector<Type>& params, const Type& result,
                                       const std::vector<ast::Expr>& args, Span pos);
     TResult<Type> check_record_construction(const std::string& written, const std::string& key,
                                             const ast::FieldInits& fields, Span pos);

@@ -284,11 +284,12 @@ TResult<Type> with_updates(Checker& c, Type record, const ast::ExprKind::With& e
     }
     c.ensure_type(record.name);
     const auto found = c.records.find(record.name);
-    // Copied: checking the values may materialise further instances into `records`.
-    const Fields fields = found != c.records.end() ? found->second : Fields{};
-    std::unordered_set<std::string> listed;
+    // Checking the values may add instances to `records`, which leaves its existing entries in place.
+    const Fields no_fields;
+    const Fields& fields = found != c.records.end() ? found->second : no_fields;
+    SeenNames listed;
     for (const ast::FieldInit& update : e.fields) {
-        if (!listed.insert(update.name).second) {
+        if (!listed.insert(update.name)) {
             return fail("field " + quoted(update.name) + " is listed twice in this 'with'", pos);
         }
         const Type* field_type = find_field(fields, update.name);
@@ -400,9 +401,9 @@ TResult<Type> check_logical(Checker& c, const ast::Expr& lhs, const ast::Expr& r
 TResult<std::vector<Type>> lambda_param_types(Checker& c, const std::vector<ast::Param>& params) {
     std::vector<Type> types;
     types.reserve(params.size());
-    std::unordered_set<std::string> seen;
+    SeenNames seen;
     for (const ast::Param& param : params) {
-        if (!seen.insert(param.name).second) {
+        if (!seen.insert(param.name)) {
             return unexpected(err("duplicate parameter name " + quoted(param.name), param.span));
         }
         QN_TRY_ASSIGN(Type ty, c.resolve_type(param.ty));

@@ -12,9 +12,6 @@ namespace {
 
 using Kind = Type::Kind;
 
-// Up to this many parameters, a duplicate name is found by scanning the earlier ones.
-constexpr size_t kScannedParams = 16;
-
 // A module to check: its name and its syntax tree, borrowed from the caller.
 struct ModuleRef {
     const std::string& name;
@@ -228,9 +225,9 @@ Status Checker::collect_types(const ast::Program& program) {
         if (!record) continue;
         type_params = record->type_params;
         Fields fields;
-        std::unordered_set<std::string> field_names;
+        SeenNames field_names;
         for (const ast::FieldDef& field : record->fields) {
-            if (!field_names.insert(field.name).second) {
+            if (!field_names.insert(field.name)) {
                 return unexpected(
                     err("duplicate field '" + field.name + "' in record '" + record->name + "'", field.span));
             }
@@ -264,20 +261,20 @@ Status Checker::collect_types(const ast::Program& program) {
         if (!enum_decl) continue;
         type_params = enum_decl->type_params;
         Variants variants;
-        std::unordered_set<std::string> variant_names;
+        SeenNames variant_names;
         for (const ast::VariantDef& variant : enum_decl->variants) {
             if (is_reserved_builtin_name(variant.name)) {
                 return unexpected(
                     err("'" + variant.name + "' is a builtin constructor — pick another variant name", variant.span));
             }
-            if (!variant_names.insert(variant.name).second) {
+            if (!variant_names.insert(variant.name)) {
                 return unexpected(
                     err("duplicate variant '" + variant.name + "' in enum '" + enum_decl->name + "'", variant.span));
             }
             Fields payload;
-            std::unordered_set<std::string> payload_names;
+            SeenNames payload_names;
             for (const ast::FieldDef& field : variant.fields) {
-                if (!payload_names.insert(field.name).second) {
+                if (!payload_names.insert(field.name)) {
                     return unexpected(err("duplicate field '" + field.name + "' in variant '" + enum_decl->name + "." +
                                               variant.name + "'",
                                           field.span));
@@ -341,16 +338,9 @@ Status Checker::collect_fns(const ast::Program& program) {
 
         type_params = fn->type_params;
         FnSig sig{fn->type_params, {}, Type::void_()};
-        // Parameter lists are short, so earlier names are scanned; a set keeps very long lists linear.
-        const bool many_params = fn->params.size() > kScannedParams;
-        std::unordered_set<std::string> param_names;
-        for (size_t i = 0; i < fn->params.size(); ++i) {
-            const ast::Param& param = fn->params[i];
-            const bool duplicate =
-                many_params ? !param_names.insert(param.name).second
-                            : std::any_of(fn->params.begin(), fn->params.begin() + static_cast<std::ptrdiff_t>(i),
-                                          [&](const ast::Param& earlier) { return earlier.name == param.name; });
-            if (duplicate) {
+        SeenNames param_names;
+        for (const ast::Param& param : fn->params) {
+            if (!param_names.insert(param.name)) {
                 return unexpected(err("duplicate parameter name '" + param.name + "'", param.span));
             }
             QN_TRY_ASSIGN(Type ty, resolve_type(param.ty));

@@ -32,14 +32,12 @@ public:
         : c_(c), saved_ret_(std::move(c.ret)), saved_type_params_(std::move(c.type_params)) {
         c_.ret = std::move(ret);
         c_.type_params = std::move(type_params);
-        c_.outer_scopes = std::move(c_.scopes);
-        c_.scopes.assign(1, Scope{});
+        c_.park_top_level_scopes();
     }
     FnBodyScope(const FnBodyScope&) = delete;
     FnBodyScope& operator=(const FnBodyScope&) = delete;
     ~FnBodyScope() {
-        c_.scopes = std::move(c_.outer_scopes);
-        c_.outer_scopes.clear();
+        c_.restore_top_level_scopes();
         c_.ret = std::move(saved_ret_);
         c_.type_params = std::move(saved_type_params_);
     }
@@ -93,6 +91,17 @@ void Scope::add(std::string name, VarInfo info) {
     }
 }
 
+bool SeenNames::insert(std::string_view name) {
+    const auto scanned_end = first_.begin() + static_cast<std::ptrdiff_t>(count_);
+    if (count_ < kScanned) {
+        if (std::find(first_.begin(), scanned_end, name) != scanned_end) return false;
+        first_[count_++] = name;
+        return true;
+    }
+    if (all_.empty()) all_.insert(first_.begin(), first_.end());
+    return all_.insert(name).second;
+}
+
 Checker::Checker(std::string module_name) : scopes(1), module(std::move(module_name)) {}
 
 Status Checker::declare(const std::string& name, Type ty, bool is_mutable, Span pos) {
@@ -138,6 +147,17 @@ bool Checker::captured_in_lambda(const std::string& name) const {
         if (scopes[i].contains(name)) return i < base;
     }
     return false;
+}
+
+void Checker::park_top_level_scopes() {
+    std::swap(scopes, outer_scopes);
+    scopes.clear();
+    scopes.emplace_back();
+}
+
+void Checker::restore_top_level_scopes() {
+    std::swap(scopes, outer_scopes);
+    outer_scopes.clear();
 }
 
 bool Checker::in_outer_scopes(const std::string& name) const {

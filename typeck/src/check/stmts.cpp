@@ -38,14 +38,12 @@ private:
 class TestBodyGuard {
 public:
     explicit TestBodyGuard(Checker& c) : c_(c) {
-        c_.outer_scopes = std::move(c_.scopes);
-        c_.scopes.assign(1, Scope{});
+        c_.park_top_level_scopes();
         c_.in_test = true;
     }
     ~TestBodyGuard() {
         c_.in_test = false;
-        c_.scopes = std::move(c_.outer_scopes);
-        c_.outer_scopes.clear();
+        c_.restore_top_level_scopes();
     }
     TestBodyGuard(const TestBodyGuard&) = delete;
     TestBodyGuard& operator=(const TestBodyGuard&) = delete;

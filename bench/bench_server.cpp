@@ -1,6 +1,7 @@
 // The server's own work for one edit, without the process and the pipes: `diagnostics_note` for an open
 // document of each size, and for the entry file of a 100-module program on disk; `handle` of a whole
-// didChange message adds taking the new text out of the JSON and building the reply.
+// didChange message adds taking the new text out of the JSON and building the reply; `read_message` of the
+// same message framed on a stream is what reading it off the wire costs before that.
 
 #include <benchmark/benchmark.h>
 
@@ -13,6 +14,7 @@
 
 #include "gen/generate.hpp"
 #include "gen/temp_dir.hpp"
+#include "lsp/framing.hpp"
 #include "lsp/server.hpp"
 
 namespace {
@@ -74,6 +76,25 @@ void BM_HandleDidChange(benchmark::State& state) {
 
 BENCHMARK(BM_DiagnosticsNote)->Arg(1'000)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_HandleDidChange)->Arg(10'000)->Unit(benchmark::kMillisecond);
+
+// The stream is built outside the timing: copying the frame into it is not part of reading it.
+void BM_ReadMessage_DidChange(benchmark::State& state) {
+    const auto lines = static_cast<uint32_t>(state.range(0));
+    const std::string body = did_change("file:///bench/program.qn", 2, gen::generate_program(lines)).dump();
+    const std::string frame = "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::istringstream in(frame);
+        state.ResumeTiming();
+        const auto message = lsp::read_message(in);
+        if (!message.has_value() || !message.value().has_value()) state.SkipWithError("not read");
+        benchmark::DoNotOptimize(message);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(frame.size() * state.iterations()));
+    report_lines(state, lines);
+}
+
+BENCHMARK(BM_ReadMessage_DidChange)->Arg(10'000)->Unit(benchmark::kMicrosecond);
 
 void BM_DiagnosticsNoteModules(benchmark::State& state) {
     const auto modules = static_cast<uint32_t>(state.range(0));

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <span>
 #include <streambuf>
 #include <string_view>
 
 #include "lexer/utf8.hpp"
+#include "long_strings.hpp"
 
 namespace quellin::lsp {
 
@@ -15,6 +17,8 @@ namespace {
 using nlohmann::json;
 
 constexpr std::string_view kLengthHeader = "Content-Length:";
+// Shorter strings cost the parser little; lifting them would cost a copy of the body for nothing.
+constexpr std::size_t kLongString = 1024;
 
 IoError invalid_data(std::string description) {
     return IoError{IoErrorKind::InvalidData, std::move(description)};
@@ -74,10 +78,12 @@ Expected<std::string, IoError> read_body(std::streambuf& in, const std::size_t l
 // Builds a body's value in the parser's one pass over it, refusing nesting deeper than the bound or
 // more values than the bound before they are built, and recording the parser's message on a syntax
 // error. One pass matters: an edit's body holds the whole document, and reading it is a large part of
-// what an edit costs.
+// what an edit costs. Strings lifted out of the text beforehand are put back as their emptied
+// literals come by, counted among all the literals (keys too) in the order the parser meets them.
 class BoundedBuilder {
 public:
-    explicit BoundedBuilder(json& root) : dom_(root, false) {}
+    explicit BoundedBuilder(json& root, const std::span<LiftedString> lifted = {})
+        : dom_(root, false), lifted_(lifted) {}
 
     bool null() { return count() && dom_.null(); }
     bool boolean(bool value) { return count() && dom_.boolean(value); }
@@ -86,9 +92,15 @@ public:
     bool number_float(json::number_float_t value, const json::string_t& text) {
         return count() && dom_.number_float(value, text);
     }
-    bool string(json::string_t& value) { return count() && dom_.string(value); }
+    bool string(json::string_t& value) {
+        restore(value);
+        return count() && dom_.string(value);
+    }
     bool binary(json::binary_t& value) { return count() && dom_.binary(value); }
-    bool key(json::string_t& value) { return dom_.key(value); }
+    bool key(json::string_t& value) {
+        restore(value);
+        return dom_.key(value);
+    }
     bool start_object(std::size_t length) { return count() && enter() && dom_.start_object(length); }
     bool start_array(std::size_t length) { return count() && enter() && dom_.start_array(length); }
     bool end_object() { return leave() && dom_.end_object(); }
@@ -101,6 +113,13 @@ public:
     const std::string& problem() const { return problem_; }
 
 private:
+    void restore(json::string_t& value) {
+        if (!lifted_.empty() && lifted_.front().ordinal == literals_) {
+            value = std::move(lifted_.front().value);
+            lifted_ = lifted_.subspan(1);
+        }
+        ++literals_;
+    }
     bool count() {
         if (++values_ > kMaxJsonValues) {
             problem_ = "JSON body holds more than " + std::to_string(kMaxJsonValues) + " values";
@@ -121,12 +140,23 @@ private:
     }
 
     nlohmann::detail::json_sax_dom_parser<json> dom_;
+    std::span<LiftedString> lifted_;
+    std::size_t literals_ = 0;
     std::size_t depth_ = 0;
     std::size_t values_ = 0;
     std::string problem_;
 };
 
+// An edit's body carries the whole document in one string, and the parser scans strings a character
+// at a time, so long strings are decoded beforehand in bulk and the parser reads only what is left.
+// Any failure reads the original body again: the parser's messages give byte offsets, which the
+// shortened text would shift, and an invalid body leaves the shortened text invalid too.
 Expected<json, IoError> parse_body(const std::string& body) {
+    if (std::optional<LiftedBody> lifted = lift_long_strings(body, kLongString)) {
+        json value;
+        BoundedBuilder builder(value, lifted->strings);
+        if (json::sax_parse(lifted->text, &builder)) return value;
+    }
     json value;
     BoundedBuilder builder(value);
     if (!json::sax_parse(body, &builder)) return unexpected(invalid_data(builder.problem()));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <string_view>
 
 namespace quellin::lsp {
 namespace {
@@ -114,6 +115,111 @@ TEST(ReadMessage, ConsecutiveMessagesThenEndOfInput) {
     const auto end = read_message(in);
     ASSERT_TRUE(end.has_value());
     EXPECT_FALSE(end.value().has_value());
+}
+
+std::string repeat(const std::string_view unit, const std::size_t times) {
+    std::string out;
+    for (std::size_t i = 0; i < times; ++i) out += unit;
+    return out;
+}
+
+// A didChange message as an editor sends it, carrying a 2,000-line document with quotes, tabs and
+// characters beyond ASCII, written with those characters raw or as escapes.
+std::string did_change_body(const bool ensure_ascii) {
+    std::string text;
+    for (int i = 0; i < 2000; ++i) {
+        text += "fn step" + std::to_string(i) + "(x: Int) -> Text =\n\t\"café → \\\"" + std::to_string(i) +
+                "\\\" {x}\" # 😀\n";
+    }
+    const json message = {{"jsonrpc", "2.0"},
+                          {"method", "textDocument/didChange"},
+                          {"params",
+                           {{"textDocument", {{"uri", "file:///a.qn"}, {"version", 2}}},
+                            {"contentChanges", json::array({{{"text", text}}})}}}};
+    return message.dump(-1, ' ', ensure_ascii);
+}
+
+struct BodyCase {
+    const char* name;
+    bool valid;
+    std::string body;
+};
+
+// Bodies with strings long enough to be read apart from the rest of the text, valid and not.
+std::vector<BodyCase> long_string_cases() {
+    const std::string a = repeat("a", 1500);
+    const std::string b = repeat("b", 1100);
+    const std::string c = repeat("c", 1200);
+    const std::string d = repeat("d", 1300);
+    return {
+        {"value", true, R"({"text":")" + a + R"("})"},
+        {"key", true, R"({")" + a + R"(":1})"},
+        {"alone", true, R"(")" + a + R"(")"},
+        {"after a byte order mark", true, "\xEF\xBB\xBF\"" + a + "\""},
+        {"among short strings and nesting", true,
+         R"(["s0",")" + a + R"(",{"k\"1":"v1",")" + b + R"(":{"k2":")" + c + R"(","k3":["x",")" + d +
+             R"(","y"]}},")" + a + R"("])"},
+        {"simple escapes", true, R"([")" + repeat(R"(\" \\ \/ \b \f \n \r \t )", 200) + R"("])"},
+        {"unicode escapes", true,
+         R"([")" + repeat(R"(\u00e9\u20AC\u20ac\ud83d\ude00\uD83D\uDE00\u0000 )", 40) + R"("])"},
+        {"raw characters beyond ASCII", true, R"([")" + repeat("é→😀\x7F", 200) + R"("])"},
+        {"exactly 1023 bytes with an escape", true, R"([")" + repeat("a", 1021) + R"(\n"])"},
+        {"exactly 1024 bytes with an escape", true, R"([")" + repeat("a", 1022) + R"(\n"])"},
+        {"escaped backslash before the closing quote", true, R"([")" + a + R"(\\",")" + b + R"("])"},
+        {"escaped backslash and quote before the closing quote", true,
+         R"([")" + a + R"(\\\"",")" + b + R"("])"},
+        {"two escaped backslashes before the closing quote", true, R"([")" + a + R"(\\\\",")" + b + R"("])"},
+        {"didChange with raw characters", true, did_change_body(false)},
+        {"didChange with escaped characters", true, did_change_body(true)},
+        {"lone high surrogate", false, R"([")" + a + R"(\ud83dx"])"},
+        {"high surrogate ending the string", false, R"([")" + a + R"(\ud83d"])"},
+        {"lone low surrogate", false, R"([")" + a + R"(\ude00"])"},
+        {"high surrogate then another character", false, R"([")" + a + R"(\ud83d\u0041"])"},
+        {"high surrogate then another escape", false, R"([")" + a + R"(\ud83d\n"])"},
+        {"short unicode escape", false, R"([")" + a + R"(\u12"])"},
+        {"unicode escape with a letter beyond f", false, R"([")" + a + R"(\u12g4"])"},
+        {"raw control character", false, R"([")" + a + "\x01" + b + R"("])"},
+        {"raw tab", false, R"([")" + a + "\t" + b + R"("])"},
+        {"raw line feed", false, R"([")" + a + "\n" + b + R"("])"},
+        {"invalid UTF-8", false, R"([")" + a + "\xff" + b + R"("])"},
+        {"overlong UTF-8", false, R"([")" + a + "\xC0\xAF" + b + R"("])"},
+        {"encoded surrogate", false, R"([")" + a + "\xED\xA0\x80" + b + R"("])"},
+        {"invalid escape", false, R"([")" + a + R"(\x41"])"},
+        {"invalid escape at exactly 1024 bytes", false, R"([")" + repeat("a", 1022) + R"(\x"])"},
+        {"syntax error after a long string", false, R"({"text":")" + a + R"(" "more":1})"},
+        {"trailing comma after long strings", false, R"({"text":")" + a + R"(","more":")" + b + R"(",})"},
+        {"error in a short string after a long one", false, R"([")" + a + R"(","\q"])"},
+        {"long key without its value", false, R"({")" + a + R"("})"},
+        {"unterminated", false, R"({"text":")" + a},
+        {"unterminated after an escaped quote", false, R"({"text":")" + a + R"(\"})"},
+        {"literal running into a long string", false, R"([tru")" + a + R"("])"},
+    };
+}
+
+// Reading a body must give what the JSON library itself gives for it: the same value, or its error
+// message, byte offsets included.
+TEST(ReadMessage, LongStringsReadAsTheLibraryReadsThem) {
+    for (const BodyCase& c : long_string_cases()) {
+        SCOPED_TRACE(c.name);
+        std::istringstream in("Content-Length: " + std::to_string(c.body.size()) + "\r\n\r\n" + c.body);
+        const auto read = read_message(in);
+        const json expected = json::parse(c.body, nullptr, false);
+        ASSERT_EQ(expected.is_discarded(), !c.valid);
+        if (!c.valid) {
+            std::string library_error;
+            try {
+                [[maybe_unused]] const json parsed = json::parse(c.body);
+            } catch (const json::parse_error& error) {
+                library_error = error.what();
+            }
+            ASSERT_FALSE(read.has_value());
+            EXPECT_EQ(read.error().description, "invalid JSON body: " + library_error);
+        } else {
+            ASSERT_TRUE(read.has_value()) << read.error().description;
+            ASSERT_TRUE(read.value().has_value());
+            EXPECT_TRUE(*read.value() == expected) << "the value read differs from the library's";
+        }
+    }
 }
 
 TEST(WriteMessage, CompactBodyWithSortedKeysBehindItsLength) {

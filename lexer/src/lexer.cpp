@@ -120,31 +120,41 @@ void append_chars(std::string& out, const char32_t* first, const char32_t* last)
 template <class Char>
 class Lexer {
 public:
-    explicit Lexer(std::basic_string_view<Char> chars) : chars(chars) {
+    // Appends the tokens to `out`, which a streaming reader may empty of the tokens it has consumed
+    // between calls of run_until.
+    Lexer(std::basic_string_view<Char> chars, std::vector<Token>& out) : chars(chars), tokens(out) {
         indent_stack.push_back(0);
-        // Typical code averages well over four characters per token, so this rarely regrows.
+    }
+
+    // Sizes `tokens` for the whole text at once: typical code averages well over four characters per
+    // token, so the array rarely regrows.
+    void reserve_for_whole_text() {
         tokens.reserve(chars.size() / 4 + 8);
         advise_huge_pages(tokens.data(), tokens.capacity() * sizeof(Token));
     }
 
-    Expected<std::vector<Token>, LexError> run() && {
-        while (true) {
+    // Lexes until `tokens` holds at least `want` tokens; true once the text is done and the closing
+    // tokens (the last Newline, the open blocks' Dedents, Eof) are out.
+    Expected<bool, LexError> run_until(size_t want) {
+        while (tokens.size() < want) {
             if (at_line_start && bracket_depth == 0) {
                 QN_TRY_ASSIGN(const bool ended, layout());
-                if (ended) break;
+                if (ended) return finish();
             }
             while (peek() == ' ') bump();
-            if (at_end()) break;
+            if (at_end()) return finish();
             QN_TRY(lex_token());
         }
-        finish();
-        return std::move(tokens);
+        return false;
     }
 
 private:
     std::basic_string_view<Char> chars;
     std::vector<uint32_t> indent_stack;
-    std::vector<Token> tokens;
+    std::vector<Token>& tokens;
+    // The tag of the last token out, kept apart from `tokens`, which a reader may have emptied. A
+    // text without tokens counts as ending with a Newline: it needs none added.
+    TokenKind::Tag last_tag = TokenKind::Newline;
     size_t pos = 0;
     uint32_t line = 1;
     uint32_t col = 1;
@@ -179,6 +189,7 @@ private:
     // A new token of this tag, whose payload the caller fills in: tokens are built in place, since a
     // TokenKind is large and moving one in from a temporary shows in the time of a whole file.
     TokenKind& push_kind(TokenKind::Tag tag, Span span) {
+        last_tag = tag;
         Token& token = tokens.emplace_back();
         token.kind.tag = tag;
         token.span = span;
@@ -557,23 +568,111 @@ private:
     }
 
     // Closes the last line and every open block at the position just past the last character.
-    void finish() {
+    bool finish() {
         const Span end = here();
-        if (!tokens.empty() && tokens.back().kind.tag != TokenKind::Newline) push(TokenKind::Newline, end);
+        if (last_tag != TokenKind::Newline) push(TokenKind::Newline, end);
         while (indent_stack.size() > 1) {
             indent_stack.pop_back();
             push(TokenKind::Dedent, end);
         }
         push(TokenKind::Eof, end);
+        return true;
     }
+};
+
+constexpr size_t kAll = std::numeric_limits<size_t>::max();
+
+template <class Char>
+Expected<std::vector<Token>, LexError> tokenize_chars(std::basic_string_view<Char> chars) {
+    std::vector<Token> tokens;
+    Lexer<Char> lexer(chars, tokens);
+    lexer.reserve_for_whole_text();
+    QN_TRY(lexer.run_until(kAll));
+    return tokens;
+}
+
+// A lexer over its own text, behind the interface the token stream calls.
+template <class Char>
+class LexingSource final : public TokenStream::Source {
+public:
+    LexingSource(std::basic_string_view<Char> chars, std::vector<Token>& out) : lexer_(chars, out) {}
+
+    Expected<bool, LexError> fill(size_t want) override { return lexer_.run_until(want); }
+
+private:
+    Lexer<Char> lexer_;
+};
+
+// Text beyond plain ASCII is lexed from its decoded characters, which the source keeps alive.
+class DecodedSource final : public TokenStream::Source {
+public:
+    DecodedSource(std::string_view source, std::vector<Token>& out)
+        : chars_(decode_without_carriage_returns(source)),
+          lexer_(std::u32string_view(chars_.data(), chars_.size()), out) {}
+
+    Expected<bool, LexError> fill(size_t want) override { return lexer_.run_until(want); }
+
+private:
+    std::vector<char32_t> chars_;
+    Lexer<char32_t> lexer_;
 };
 
 }  // namespace
 
 Expected<std::vector<Token>, LexError> tokenize(std::string_view source) {
-    if (is_plain_ascii(source)) return Lexer<char>(source).run();
+    if (is_plain_ascii(source)) return tokenize_chars(source);
     const std::vector<char32_t> decoded = decode_without_carriage_returns(source);
-    return Lexer<char32_t>(std::u32string_view(decoded.data(), decoded.size())).run();
+    return tokenize_chars(std::u32string_view(decoded.data(), decoded.size()));
+}
+
+// ---- TokenStream ----
+
+TokenStream::Source::~Source() = default;
+
+TokenStream::TokenStream(std::string_view source) {
+    if (is_plain_ascii(source)) {
+        source_ = std::make_unique<LexingSource<char>>(source, window_);
+    } else {
+        source_ = std::make_unique<DecodedSource>(source, window_);
+    }
+    refill();
+}
+
+TokenStream::TokenStream(std::vector<Token> tokens) : window_(std::move(tokens)) {
+    if (window_.empty() || window_.back().kind.tag != TokenKind::Eof) window_.emplace_back().kind.tag = TokenKind::Eof;
+}
+
+TokenStream::~TokenStream() = default;
+
+void TokenStream::refill() {
+    // The consumed tokens go once they make up most of the window, so it stays a few kilobytes long
+    // and its storage is reused from then on.
+    if (pos_ >= kKeepConsumed) {
+        window_.erase(window_.begin(), window_.begin() + static_cast<std::ptrdiff_t>(pos_));
+        pos_ = 0;
+    }
+    const auto filled = source_->fill(pos_ + kBatch);
+    if (!filled) {
+        // The reader meets an Eof where lexing stopped; finish() reports the error.
+        error_ = filled.error();
+        window_.emplace_back().kind.tag = TokenKind::Eof;
+        window_.back().span = error_->span;
+        source_.reset();
+    } else if (*filled) {
+        source_.reset();
+    }
+}
+
+std::optional<LexError> TokenStream::finish() {
+    while (source_ && !error_) {
+        // What is left is lexed only for its errors; its tokens are dropped as they come.
+        window_.clear();
+        pos_ = 0;
+        const auto filled = source_->fill(kBatch);
+        if (!filled) error_ = filled.error();
+        if (!filled || *filled) source_.reset();
+    }
+    return error_;
 }
 
 }  // namespace quellin

@@ -447,7 +447,8 @@ Parsed<ast::TextPart> Parser::parse_interpolation(StringPart::Interp piece) {
             if (auto* nested = std::get_if<StringPart::Interp>(&part.v)) to_host(nested->span);
         }
     }
-    Parser inner(std::move(tokens).value(), nesting_);
+    TokenStream stream(std::move(tokens).value());
+    Parser inner(stream, nesting_);
     ast::Expr expr;
     QN_TRY(inner.parse_interpolated_expr(expr));
     height_ = inner.height_ + 1;

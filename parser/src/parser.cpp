@@ -3,7 +3,6 @@
 #include "parser/parser.hpp"
 
 #include <algorithm>
-#include <cassert>
 #include <unordered_set>
 #include <utility>
 
@@ -12,16 +11,17 @@
 
 namespace quellin {
 
+// The text is lexed as the parser goes, but a lexical error anywhere in it is the error of the
+// whole text, even when the parser stopped earlier at an error of its own.
 Expected<ast::Program, ParseError> parse(std::string_view source) {
-    auto tokens = tokenize(source);
-    if (!tokens) return unexpected(ParseError::from_lex(tokens.error()));
-    Parser parser(std::move(tokens).value());
-    return parser.parse_program();
+    TokenStream tokens(source);
+    Parser parser(tokens);
+    auto program = parser.parse_program();
+    if (const std::optional<LexError> error = tokens.finish()) return unexpected(ParseError::from_lex(*error));
+    return program;
 }
 
-Parser::Parser(std::vector<Token> tokens, uint32_t nesting) : tokens_(std::move(tokens)), nesting_(nesting) {
-    assert(!tokens_.empty() && tokens_.back().kind.tag == TokenKind::Eof);
-}
+Parser::Parser(TokenStream& tokens, uint32_t nesting) : tokens_(tokens), nesting_(nesting) {}
 
 Parsed<ast::Program> Parser::parse_program() {
     ast::Program program;
@@ -49,17 +49,6 @@ Checked Parser::check_height(uint32_t height) const {
 }
 
 // ---- Token navigation ----
-
-const TokenKind& Parser::peek_kind_at() const {
-    return tokens_[std::min(pos_ + 1, tokens_.size() - 1)].kind;
-}
-
-Token& Parser::advance() {
-    Token& token = tokens_[pos_];
-    // Eof is never consumed, so every later peek still sees it.
-    if (token.kind.tag != TokenKind::Eof) ++pos_;
-    return token;
-}
 
 bool Parser::eat(TokenKind::Tag tag) {
     if (!check(tag)) return false;

@@ -10,6 +10,7 @@
 
 #include "ast/ast.hpp"
 #include "lexer/expected.hpp"
+#include "lexer/lexer.hpp"
 #include "lexer/token.hpp"
 #include "parser/error.hpp"
 
@@ -38,7 +39,7 @@ class Parser {
 public:
     // `nesting` starts above zero for the parser of an interpolation, which continues the nesting of the
     // expression it sits in.
-    explicit Parser(std::vector<Token> tokens, uint32_t nesting = 0);
+    explicit Parser(TokenStream& tokens, uint32_t nesting = 0);
 
     Parsed<ast::Program> parse_program();
 
@@ -67,10 +68,10 @@ private:
     Checked check_height(uint32_t height) const;
 
     // Token navigation (parser.cpp).
-    const Token& peek() const { return tokens_[pos_]; }
-    const TokenKind& peek_kind_at() const;
+    const Token& peek() const { return tokens_.peek(); }
+    const TokenKind& peek_kind_at() const { return tokens_.peek_next().kind; }
     // The consumed token; callers may move its payload out, since no token is read twice.
-    Token& advance();
+    Token& advance() { return tokens_.advance(); }
     bool check(TokenKind::Tag tag) const { return peek().kind.tag == tag; }
     bool check_kw(Keyword::Value kw) const { return peek().kind.is_keyword(kw); }
     bool eat(TokenKind::Tag tag);
@@ -167,8 +168,7 @@ private:
     Parsed<ast::TypeExprKind> parse_fn_type();
     Parsed<std::vector<ast::TypeExpr>> parse_type_args(bool allow_trailing_comma);
 
-    std::vector<Token> tokens_;
-    std::size_t pos_ = 0;
+    TokenStream& tokens_;
     uint32_t nesting_;
     // Height of the expression the last expression parse returned.
     uint32_t height_ = 0;

@@ -333,5 +333,21 @@ TEST(ParserMessages, LexerErrorsPassThroughUnchanged) {
     });
 }
 
+// The text is lexed while it is parsed, yet a lexical error anywhere outranks a parse error before
+// it, as if the whole text had been lexed first; a parse error alone is still found far down.
+TEST(ParserMessages, LexicalErrorsOutrankEarlierParseErrors) {
+    std::string lines;
+    for (int i = 0; i < 3000; ++i) lines += "let v" + std::to_string(i) + " = [" + std::to_string(i) + ", 2]\n";
+    const std::string tab_message =
+        "tab character in indentation — QUELLIN indentation is exactly 4 spaces per level, tabs are not allowed";
+    expect_errors({
+        {"while x\n    y\n" + lines + "\tx\n", tab_message, 3003, 1},
+        {lines + "while x\n    y\n" + lines + "\tx\n", tab_message, 6003, 1},
+        {"while x:\n    y(\n" + lines + "\tx\n",
+         "tab character — tabs are not allowed in QUELLIN source (use spaces; strings may contain \\t)", 3003, 1},
+        {lines + "while x\n    y\n" + lines, "expected Colon ':' to start the block, found Newline", 3001, 8},
+    });
+}
+
 }  // namespace
 }  // namespace quellin

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
+#include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -11,5 +15,58 @@ namespace quellin {
 
 // The complete token sequence of `source` (always ending with Eof), or the first lexical error.
 Expected<std::vector<Token>, LexError> tokenize(std::string_view source);
+
+// The tokens of one text, lexed as a reader asks for them. A reader that looks at most one token
+// past the current one and never steps back (the parser) keeps only a small window of tokens in
+// memory, and in the cache, instead of an array as long as the file.
+class TokenStream {
+public:
+    // Lexes `source`, which must outlive the stream.
+    explicit TokenStream(std::string_view source);
+    // Reads tokens lexed beforehand; an Eof is added if they do not end with one.
+    explicit TokenStream(std::vector<Token> tokens);
+    TokenStream(const TokenStream&) = delete;
+    TokenStream& operator=(const TokenStream&) = delete;
+    ~TokenStream();
+
+    // The current token; Eof once the tokens are used up, or where lexing failed.
+    const Token& peek() const { return window_[pos_]; }
+    // The token after the current one (Eof at the end).
+    const Token& peek_next() const { return window_[std::min(pos_ + 1, window_.size() - 1)]; }
+    // Moves past the current token and returns it for its payload to be taken. Eof is never passed,
+    // so every later look still sees it. The reference lasts until the next call.
+    Token& advance() {
+        if (window_.size() - pos_ < kLookahead && source_) refill();
+        Token& token = window_[pos_];
+        if (token.kind.tag != TokenKind::Eof) ++pos_;
+        return token;
+    }
+
+    // The first lexical error anywhere in the text, lexing what the reader left unread; an error
+    // outranks whatever the reader made of the tokens before it.
+    std::optional<LexError> finish();
+
+    // The lexer behind a stream over source text.
+    class Source {
+    public:
+        virtual ~Source();
+        // Lexes until the window holds at least `want` tokens; true once the text is done.
+        virtual Expected<bool, LexError> fill(std::size_t want) = 0;
+    };
+
+private:
+    // advance() keeps the current token, the next one and the one after in the window, so that
+    // after moving on the current and the next are there for peek and peek_next.
+    static constexpr std::size_t kLookahead = 3;
+    static constexpr std::size_t kBatch = 128;
+    static constexpr std::size_t kKeepConsumed = 256;
+
+    void refill();
+
+    std::vector<Token> window_;
+    std::size_t pos_ = 0;
+    std::unique_ptr<Source> source_;  // null once the text is lexed to its end or failed
+    std::optional<LexError> error_;
+};
 
 }  // namespace quellin

@@ -635,7 +635,14 @@ TokenStream::TokenStream(std::string_view source) {
     } else {
         source_ = std::make_unique<DecodedSource>(source, window_);
     }
-    refill();
+    if (source.size() >= kLexAsReadFrom) {
+        fill_to(kBatch);
+        return;
+    }
+    // Lexing everything at once into one array is the faster way while the array stays small enough
+    // for the allocator to reuse its memory from one text to the next; see kLexAsReadFrom.
+    window_.reserve(source.size() / 4 + 8);
+    fill_to(kAll);
 }
 
 TokenStream::TokenStream(std::vector<Token> tokens) : window_(std::move(tokens)) {
@@ -651,7 +658,11 @@ void TokenStream::refill() {
         window_.erase(window_.begin(), window_.begin() + static_cast<std::ptrdiff_t>(pos_));
         pos_ = 0;
     }
-    const auto filled = source_->fill(pos_ + kBatch);
+    fill_to(pos_ + kBatch);
+}
+
+void TokenStream::fill_to(std::size_t want) {
+    const auto filled = source_->fill(want);
     if (!filled) {
         // The reader meets an Eof where lexing stopped; finish() reports the error.
         error_ = filled.error();

@@ -1,6 +1,7 @@
-// The parser reads tokens from a stream that lexes on demand and keeps a small window. Read to its
-// end, the stream must give exactly what tokenizing the whole text gives: the same tokens, or the
-// tokens before the error followed by Eof, and the same error.
+// The parser reads tokens from a stream: a text of moderate length is lexed at once, a long one (a
+// megabyte and more) on demand into a small window. Either way, read to its end, the stream must give
+// exactly what tokenizing the whole text gives: the same tokens, or the tokens before the error
+// followed by Eof, and the same error.
 
 #include <gtest/gtest.h>
 
@@ -58,12 +59,14 @@ TEST(TokenStream, ReadsWhatTokenizeReturns) {
         "let x = 1\n",
         long_program(300),
         deep_blocks(400),
+        deep_blocks(40) + long_program(8500),
         "fn f() -> Text:\r\n    return \"caf\xC3\xA9 \xE2\x86\x92 {a}\"\r\n",
-        "let s = \"\xF0\x9F\x98\x80\" + \"{g(\"{h}\")}\"\n" + long_program(50),
+        "let s = \"\xF0\x9F\x98\x80\" + \"{g(\"{h}\")}\"\n" + long_program(8500),
         "f(1,\n  2)\n[3]\n",
     };
     for (const std::string& source : sources) {
         SCOPED_TRACE(source.substr(0, 60));
+        SCOPED_TRACE(std::to_string(source.size()) + " bytes");
         const auto whole = tokenize(source);
         ASSERT_TRUE(whole.has_value()) << whole.error().message();
         TokenStream stream(source);
@@ -81,7 +84,10 @@ TEST(TokenStream, ReadsWhatTokenizeReturns) {
 // finish() gives the error; read only in part, finish() still finds an error further on.
 TEST(TokenStream, FindsTheErrorWhereverTheReaderStops) {
     const std::string good = long_program(200);
+    const std::string long_good = long_program(8500);
     const std::vector<std::string> sources = {
+        long_good + "let s = \"abc\n",
+        "let s = \"\xC3\xA9\"\n" + good + "            deeper\n" + long_good,
         "\tx\n",
         "let x = 1\n  let y = 2\n",
         good + "let s = \"abc\n",
@@ -103,7 +109,7 @@ TEST(TokenStream, FindsTheErrorWhereverTheReaderStops) {
         EXPECT_EQ(error->message(), expected.message());
         EXPECT_EQ(error->span, expected.span);
 
-        for (const size_t read : {size_t{0}, size_t{1}, size_t{700}}) {
+        for (const size_t read : {size_t{0}, size_t{1}, size_t{700}, size_t{5000}}) {
             TokenStream part(source);
             for (size_t i = 0; i < read; ++i) part.advance();
             const std::optional<LexError> later = part.finish();

@@ -338,6 +338,8 @@ TEST(ParserMessages, LexerErrorsPassThroughUnchanged) {
 TEST(ParserMessages, LexicalErrorsOutrankEarlierParseErrors) {
     std::string lines;
     for (int i = 0; i < 3000; ++i) lines += "let v" + std::to_string(i) + " = [" + std::to_string(i) + ", 2]\n";
+    std::string megabyte;  // past the size from which the text is lexed as the parser reads it
+    while (megabyte.size() <= (std::size_t{1} << 20)) megabyte += lines;
     const std::string tab_message =
         "tab character in indentation — QUELLIN indentation is exactly 4 spaces per level, tabs are not allowed";
     expect_errors({
@@ -346,6 +348,8 @@ TEST(ParserMessages, LexicalErrorsOutrankEarlierParseErrors) {
         {"while x:\n    y(\n" + lines + "\tx\n",
          "tab character — tabs are not allowed in QUELLIN source (use spaces; strings may contain \\t)", 3003, 1},
         {lines + "while x\n    y\n" + lines, "expected Colon ':' to start the block, found Newline", 3001, 8},
+        {"while x\n    y\n" + megabyte + "\tx\n", tab_message, 51003, 1},
+        {megabyte + "while x\n    y\n" + megabyte, "expected Colon ':' to start the block, found Newline", 51001, 8},
     });
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -16,9 +17,9 @@ namespace quellin {
 // The complete token sequence of `source` (always ending with Eof), or the first lexical error.
 Expected<std::vector<Token>, LexError> tokenize(std::string_view source);
 
-// The tokens of one text, lexed as a reader asks for them. A reader that looks at most one token
-// past the current one and never steps back (the parser) keeps only a small window of tokens in
-// memory, and in the cache, instead of an array as long as the file.
+// The tokens of one text for a reader that looks at most one token past the current one and never
+// steps back (the parser). A long text is lexed as the reader asks for tokens, so only a small window
+// of them is in memory instead of an array as long as the file.
 class TokenStream {
 public:
     // Lexes `source`, which must outlive the stream.
@@ -36,7 +37,7 @@ public:
     // Moves past the current token and returns it for its payload to be taken. Eof is never passed,
     // so every later look still sees it. The reference lasts until the next call.
     Token& advance() {
-        if (window_.size() - pos_ < kLookahead && source_) refill();
+        if (source_ && window_.size() - pos_ < kLookahead) refill();
         Token& token = window_[pos_];
         if (token.kind.tag != TokenKind::Eof) ++pos_;
         return token;
@@ -60,8 +61,13 @@ private:
     static constexpr std::size_t kLookahead = 3;
     static constexpr std::size_t kBatch = 128;
     static constexpr std::size_t kKeepConsumed = 256;
+    // Texts up to this size (about 30,000 lines) are lexed at once into one array of tokens, which
+    // stays under the size from which the allocator maps fresh pages for every array (32 MiB); longer
+    // texts are lexed as the reader goes, in a window that never needs fresh pages.
+    static constexpr std::size_t kLexAsReadFrom = std::size_t{1} << 20;
 
     void refill();
+    void fill_to(std::size_t want);
 
     std::vector<Token> window_;
     std::size_t pos_ = 0;

@@ -591,11 +591,14 @@ Expected<std::vector<Token>, LexError> tokenize_chars(std::basic_string_view<Cha
     return tokens;
 }
 
-// A lexer over its own text, behind the interface the token stream calls.
+// A lexer over its own text, behind the interface the token stream calls. One that will lex its text
+// at once sizes the stream's array for all of it.
 template <class Char>
 class LexingSource final : public TokenStream::Source {
 public:
-    LexingSource(std::basic_string_view<Char> chars, std::vector<Token>& out) : lexer_(chars, out) {}
+    LexingSource(std::basic_string_view<Char> chars, std::vector<Token>& out, bool at_once) : lexer_(chars, out) {
+        if (at_once) lexer_.reserve_for_whole_text();
+    }
 
     Expected<bool, LexError> fill(size_t want) override { return lexer_.run_until(want); }
 
@@ -606,15 +609,15 @@ private:
 // Text beyond plain ASCII is lexed from its decoded characters, which the source keeps alive.
 class DecodedSource final : public TokenStream::Source {
 public:
-    DecodedSource(std::string_view source, std::vector<Token>& out)
+    DecodedSource(std::string_view source, std::vector<Token>& out, bool at_once)
         : chars_(decode_without_carriage_returns(source)),
-          lexer_(std::u32string_view(chars_.data(), chars_.size()), out) {}
+          lexing_(std::u32string_view(chars_.data(), chars_.size()), out, at_once) {}
 
-    Expected<bool, LexError> fill(size_t want) override { return lexer_.run_until(want); }
+    Expected<bool, LexError> fill(size_t want) override { return lexing_.fill(want); }
 
 private:
     std::vector<char32_t> chars_;
-    Lexer<char32_t> lexer_;
+    LexingSource<char32_t> lexing_;
 };
 
 }  // namespace
@@ -630,19 +633,15 @@ Expected<std::vector<Token>, LexError> tokenize(std::string_view source) {
 TokenStream::Source::~Source() = default;
 
 TokenStream::TokenStream(std::string_view source) {
-    if (is_plain_ascii(source)) {
-        source_ = std::make_unique<LexingSource<char>>(source, window_);
-    } else {
-        source_ = std::make_unique<DecodedSource>(source, window_);
-    }
-    if (source.size() >= kLexAsReadFrom) {
-        fill_to(kBatch);
-        return;
-    }
     // Lexing everything at once into one array is the faster way while the array stays small enough
     // for the allocator to reuse its memory from one text to the next; see kLexAsReadFrom.
-    window_.reserve(source.size() / 4 + 8);
-    fill_to(kAll);
+    const bool at_once = source.size() < kLexAsReadFrom;
+    if (is_plain_ascii(source)) {
+        source_ = std::make_unique<LexingSource<char>>(source, window_, at_once);
+    } else {
+        source_ = std::make_unique<DecodedSource>(source, window_, at_once);
+    }
+    fill_to(at_once ? kAll : kBatch);
 }
 
 TokenStream::TokenStream(std::vector<Token> tokens) : window_(std::move(tokens)) {

@@ -120,7 +120,8 @@ Checked Parser::parse_with(ast::Expr& out) {
     return {};
 }
 
-Checked Parser::parse_left_assoc(ast::Expr& out, Level next, OperatorOf op_of) {
+template <Parser::Level next, Parser::OperatorOf op_of>
+Checked Parser::parse_left_assoc(ast::Expr& out) {
     QN_TRY((this->*next)(out));
     if (op_of(peek().kind)) return parse_operator_chain(out, next, op_of);
     return {};
@@ -140,16 +141,16 @@ Checked Parser::parse_operator_chain(ast::Expr& out, Level next, OperatorOf op_o
     return {};
 }
 
-Checked Parser::parse_or(ast::Expr& out) { return parse_left_assoc(out, &Parser::parse_and, or_op); }
+Checked Parser::parse_or(ast::Expr& out) { return parse_left_assoc<&Parser::parse_and, or_op>(out); }
 
-Checked Parser::parse_and(ast::Expr& out) { return parse_left_assoc(out, &Parser::parse_not, and_op); }
+Checked Parser::parse_and(ast::Expr& out) { return parse_left_assoc<&Parser::parse_not, and_op>(out); }
 
 Checked Parser::parse_additive(ast::Expr& out) {
-    return parse_left_assoc(out, &Parser::parse_multiplicative, additive_op);
+    return parse_left_assoc<&Parser::parse_multiplicative, additive_op>(out);
 }
 
 Checked Parser::parse_multiplicative(ast::Expr& out) {
-    return parse_left_assoc(out, &Parser::parse_unary, multiplicative_op);
+    return parse_left_assoc<&Parser::parse_unary, multiplicative_op>(out);
 }
 
 Checked Parser::parse_not(ast::Expr& out) {

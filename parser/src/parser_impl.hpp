@@ -121,7 +121,10 @@ private:
     using OperatorOf = std::optional<ast::BinaryOp> (*)(const TokenKind&);
     Checked parse_expr(ast::Expr& out);
     [[gnu::noinline]] Checked parse_with(ast::Expr& out);
-    Checked parse_left_assoc(ast::Expr& out, Level next, OperatorOf op_of);
+    // The level and the operator test are template arguments, so that every step down the ladder is a
+    // direct call the compiler can inline.
+    template <Level next, OperatorOf op_of>
+    Checked parse_left_assoc(ast::Expr& out);
     [[gnu::noinline]] Checked parse_operator_chain(ast::Expr& out, Level next, OperatorOf op_of);
     Checked parse_or(ast::Expr& out);
     Checked parse_and(ast::Expr& out);

@@ -104,8 +104,10 @@ Checked Parser::parse_binding(ast::StmtKind& out, bool is_mut) {
         QN_TRY_ASSIGN(LambdaHead head, parse_lambda_head());
         if (check(TokenKind::Colon)) {
             value->span = head.span;
-            auto& lambda = value->kind.v.emplace<ast::ExprKind::BlockLambda>(
-                ast::ExprKind::BlockLambda{std::move(head.params), std::move(head.ret), {}});
+            auto& lambda = value->kind.v
+                               .emplace<ast::Box<ast::ExprKind::BlockLambda>>(
+                                   ast::ExprKind::BlockLambda{std::move(head.params), std::move(head.ret), {}})
+                               .get();
             return parse_block(lambda.body);
         }
         QN_TRY(parse_lambda_rest(*value, std::move(head)));

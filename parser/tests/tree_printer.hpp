@@ -173,6 +173,10 @@ private:
     std::string stmt_kind(const ast::StmtKind::Expr& s) { return expr(s.expr); }
 
     // ---- Expressions ----
+    template <class K>
+    std::string expr_kind(const ast::Box<K>& boxed) {
+        return expr_kind(boxed.get());
+    }
     std::string expr_kind(const ast::ExprKind::Int& e) { return std::to_string(e.value); }
     std::string expr_kind(const ast::ExprKind::Float& e) {
         char buf[64];

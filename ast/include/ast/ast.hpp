@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
@@ -197,8 +198,11 @@ struct ExprKind {
     struct Try {
         Box<ast::Expr> operand;
     };
-    std::variant<Int, Float, Bool, Text, Unit, Ident, Construct, VariantConstruct, List, Map, Set, Tuple,
-                 With, Unary, Binary, Lambda, BlockLambda, Call, Index, Field, Try>
+    // The three large and rare kinds are held by pointer, so that an Expr is sized for the common ones:
+    // every argument list, operand and block holds Exprs by value. `as` and the visitors see through
+    // the Box.
+    std::variant<Int, Float, Bool, Text, Unit, Ident, Construct, Box<VariantConstruct>, List, Map, Set, Tuple,
+                 With, Unary, Binary, Box<Lambda>, Box<BlockLambda>, Call, Index, Field, Try>
         v;
 };
 
@@ -346,11 +350,22 @@ struct Program {
     std::vector<Stmt> stmts;
 };
 
+// The alternative K of a tagged union, held in place or in a Box.
+template <class K, class... Alternatives>
+const K* alternative(const std::variant<Alternatives...>& v) {
+    if constexpr ((std::is_same_v<K, Alternatives> || ...)) {
+        return std::get_if<K>(&v);
+    } else {
+        const auto* boxed = std::get_if<Box<K>>(&v);
+        return boxed ? &boxed->get() : nullptr;
+    }
+}
+
 // Helpers for reading a tagged union: `if (auto* call = as<ExprKind::Call>(expr)) ...`.
 template <class K>
-const K* as(const Expr& e) { return std::get_if<K>(&e.kind.v); }
+const K* as(const Expr& e) { return alternative<K>(e.kind.v); }
 template <class K>
-const K* as(const Stmt& s) { return std::get_if<K>(&s.kind.v); }
+const K* as(const Stmt& s) { return alternative<K>(s.kind.v); }
 template <class K>
 const K* as(const Pattern& p) { return std::get_if<K>(&p.kind.v); }
 template <class K>

@@ -595,6 +595,10 @@ public:
     ExprChecker(Checker& c, const ast::Expr& expr, const ExpectedType& expected)
         : c_(c), expr_(expr), expected_(expected) {}
 
+    template <class K>
+    TResult<Type> operator()(const ast::Box<K>& boxed) const {
+        return (*this)(boxed.get());
+    }
     TResult<Type> operator()(const ast::ExprKind::Int&) const { return Type::int_(); }
     TResult<Type> operator()(const ast::ExprKind::Float&) const { return Type::float_(); }
     TResult<Type> operator()(const ast::ExprKind::Bool&) const { return Type::bool_(); }

@@ -250,7 +250,10 @@ TEST(SeenNames, CatchesTheFirstRepeatOnEitherSideOfTheIndex) {
     };
     for (const Case& c : cases) {
         std::vector<std::string> names;
-        for (int i = 0; i < c.length; ++i) names.push_back("n" + std::to_string(i == c.repeat_at ? c.repeats : i));
+        for (int i = 0; i < c.length; ++i) {
+            // Appended rather than "n" + std::to_string(...), on which g++ 12 warns falsely at -O3.
+            names.emplace_back("n").append(std::to_string(i == c.repeat_at ? c.repeats : i));
+        }
         SeenNames seen;
         int first_repeat = -1;
         for (int i = 0; i < c.length && first_repeat < 0; ++i) {

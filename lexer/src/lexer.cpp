@@ -582,15 +582,6 @@ private:
 
 constexpr size_t kAll = std::numeric_limits<size_t>::max();
 
-template <class Char>
-Expected<std::vector<Token>, LexError> tokenize_chars(std::basic_string_view<Char> chars) {
-    std::vector<Token> tokens;
-    Lexer<Char> lexer(chars, tokens);
-    lexer.reserve_for_whole_text();
-    QN_TRY(lexer.run_until(kAll));
-    return tokens;
-}
-
 // A lexer over its own text, behind the interface the token stream calls. One that will lex its text
 // at once sizes the stream's array for all of it.
 template <class Char>
@@ -620,12 +611,19 @@ private:
     LexingSource<char32_t> lexing_;
 };
 
+// The lexer for `source`, writing into `out`: plain ASCII input is lexed from its bytes, any other
+// from its decoded characters.
+std::unique_ptr<TokenStream::Source> lexer_for(std::string_view source, std::vector<Token>& out, bool at_once) {
+    if (is_plain_ascii(source)) return std::make_unique<LexingSource<char>>(source, out, at_once);
+    return std::make_unique<DecodedSource>(source, out, at_once);
+}
+
 }  // namespace
 
 Expected<std::vector<Token>, LexError> tokenize(std::string_view source) {
-    if (is_plain_ascii(source)) return tokenize_chars(source);
-    const std::vector<char32_t> decoded = decode_without_carriage_returns(source);
-    return tokenize_chars(std::u32string_view(decoded.data(), decoded.size()));
+    std::vector<Token> tokens;
+    QN_TRY(lexer_for(source, tokens, true)->fill(kAll));
+    return tokens;
 }
 
 // ---- TokenStream ----
@@ -636,11 +634,7 @@ TokenStream::TokenStream(std::string_view source) {
     // Lexing everything at once into one array is the faster way while the array stays small enough
     // for the allocator to reuse its memory from one text to the next; see kLexAsReadFrom.
     const bool at_once = source.size() < kLexAsReadFrom;
-    if (is_plain_ascii(source)) {
-        source_ = std::make_unique<LexingSource<char>>(source, window_, at_once);
-    } else {
-        source_ = std::make_unique<DecodedSource>(source, window_, at_once);
-    }
+    source_ = lexer_for(source, window_, at_once);
     fill_to(at_once ? kAll : kBatch);
 }
 
@@ -674,14 +668,14 @@ void TokenStream::fill_to(std::size_t want) {
 }
 
 std::optional<LexError> TokenStream::finish() {
-    while (source_ && !error_) {
-        // What is left is lexed only for its errors; its tokens are dropped as they come.
+    // What the reader left is lexed only for its errors; its tokens are dropped as they come.
+    while (source_) {
         window_.clear();
         pos_ = 0;
-        const auto filled = source_->fill(kBatch);
-        if (!filled) error_ = filled.error();
-        if (!filled || *filled) source_.reset();
+        fill_to(kBatch);
     }
+    // The window ends with Eof, where lexing ended or failed: the stream now stands there.
+    pos_ = window_.size() - 1;
     return error_;
 }
 

@@ -114,6 +114,7 @@ TEST(TokenStream, FindsTheErrorWhereverTheReaderStops) {
             for (size_t i = 0; i < read; ++i) part.advance();
             const std::optional<LexError> later = part.finish();
             ASSERT_TRUE(later.has_value()) << "after reading " << read;
+            EXPECT_EQ(part.peek().kind.tag, TokenKind::Eof) << "after reading " << read;
             EXPECT_EQ(later->message(), expected.message()) << "after reading " << read;
             EXPECT_EQ(later->span, expected.span) << "after reading " << read;
         }

@@ -44,7 +44,7 @@ public:
     }
 
     // The first lexical error anywhere in the text, lexing what the reader left unread; an error
-    // outranks whatever the reader made of the tokens before it.
+    // outranks whatever the reader made of the tokens before it. The stream is at Eof afterwards.
     std::optional<LexError> finish();
 
     // The lexer behind a stream over source text.

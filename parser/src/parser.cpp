@@ -11,7 +11,7 @@
 
 namespace quellin {
 
-// The text is lexed as the parser goes, but a lexical error anywhere in it is the error of the
+// A long text is lexed as the parser goes, but a lexical error anywhere in it is the error of the
 // whole text, even when the parser stopped earlier at an error of its own.
 Expected<ast::Program, ParseError> parse(std::string_view source) {
     TokenStream tokens(source);

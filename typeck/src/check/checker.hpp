@@ -184,6 +184,9 @@ public:
 
     // ---- Type resolution (resolve.cpp) ----
     TResult<Type> resolve_type(const ast::TypeExpr& te);
+    // The types of a function's or lambda's parameters, rejecting a repeated name before its type is
+    // looked at.
+    TResult<std::vector<Type>> resolve_param_types(const std::vector<ast::Param>& params);
     void ensure_type(const std::string& name);
     void install_type_closure(const Type& ty, const Apis& apis);
     // "Shape.Circle(...), Shape.Empty" for messages; `written` is the enum name as the user wrote it.

@@ -397,28 +397,13 @@ TResult<Type> check_logical(Checker& c, const ast::Expr& lhs, const ast::Expr& r
 
 // ---- Lambdas ----
 
-// Resolves the parameter types, rejecting a repeated parameter name before its type is looked at.
-TResult<std::vector<Type>> lambda_param_types(Checker& c, const std::vector<ast::Param>& params) {
-    std::vector<Type> types;
-    types.reserve(params.size());
-    SeenNames seen;
-    for (const ast::Param& param : params) {
-        if (!seen.insert(param.name)) {
-            return unexpected(err("duplicate parameter name " + quoted(param.name), param.span));
-        }
-        QN_TRY_ASSIGN(Type ty, c.resolve_type(param.ty));
-        types.push_back(std::move(ty));
-    }
-    return types;
-}
-
 Status declare_params(Checker& c, const std::vector<ast::Param>& params, const std::vector<Type>& types) {
     for (size_t i = 0; i < params.size(); ++i) QN_TRY(c.declare(params[i].name, types[i], false, params[i].span));
     return {};
 }
 
 TResult<Type> check_lambda(Checker& c, const ast::ExprKind::Lambda& e) {
-    QN_TRY_ASSIGN(std::vector<Type> params, lambda_param_types(c, e.params));
+    QN_TRY_ASSIGN(std::vector<Type> params, c.resolve_param_types(e.params));
     QN_TRY_ASSIGN(Type ret, c.resolve_type(e.ret));
     {
         const LambdaScopeGuard scope(c);
@@ -429,7 +414,7 @@ TResult<Type> check_lambda(Checker& c, const ast::ExprKind::Lambda& e) {
 }
 
 TResult<Type> check_block_lambda(Checker& c, const ast::ExprKind::BlockLambda& e, Span pos) {
-    QN_TRY_ASSIGN(std::vector<Type> params, lambda_param_types(c, e.params));
+    QN_TRY_ASSIGN(std::vector<Type> params, c.resolve_param_types(e.params));
     QN_TRY_ASSIGN(Type ret, c.resolve_type(e.ret));
     {
         const LambdaScopeGuard scope(c);

@@ -338,14 +338,7 @@ Status Checker::collect_fns(const ast::Program& program) {
 
         type_params = fn->type_params;
         FnSig sig{fn->type_params, {}, Type::void_()};
-        SeenNames param_names;
-        for (const ast::Param& param : fn->params) {
-            if (!param_names.insert(param.name)) {
-                return unexpected(err("duplicate parameter name '" + param.name + "'", param.span));
-            }
-            QN_TRY_ASSIGN(Type ty, resolve_type(param.ty));
-            sig.params.push_back(std::move(ty));
-        }
+        QN_TRY_ASSIGN(sig.params, resolve_param_types(fn->params));
         QN_TRY_ASSIGN(sig.ret, resolve_type(fn->ret));
 
         for (const std::string& param : fn->type_params) {

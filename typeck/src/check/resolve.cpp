@@ -58,6 +58,20 @@ Bindings bind_params(const std::vector<std::string>& params, const std::vector<T
 
 }  // namespace
 
+TResult<std::vector<Type>> Checker::resolve_param_types(const std::vector<ast::Param>& params) {
+    std::vector<Type> types;
+    types.reserve(params.size());
+    SeenNames seen;
+    for (const ast::Param& param : params) {
+        if (!seen.insert(param.name)) {
+            return unexpected(err("duplicate parameter name '" + param.name + "'", param.span));
+        }
+        QN_TRY_ASSIGN(Type ty, resolve_type(param.ty));
+        types.push_back(std::move(ty));
+    }
+    return types;
+}
+
 TResult<Type> Checker::resolve_type(const ast::TypeExpr& te) {
     const Span span = te.span;
 

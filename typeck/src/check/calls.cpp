@@ -2,10 +2,13 @@
 // the three ways of making a record or enum value.
 
 #include <algorithm>
+#include <string_view>
 
 #include "check/checker.hpp"
 
 namespace quellin::typeck {
+
+using namespace std::string_view_literals;
 
 namespace {
 
@@ -40,11 +43,11 @@ struct Builtin {
 // The builtin functions with fixed signatures; Some, Ok, Err and None depend on the expected type and
 // are handled by the caller.
 std::optional<Builtin> fixed_builtin(std::string_view name) {
-    if (name == "print") return Builtin{name, {Type::text()}, Type::void_()};
-    if (name == "env") return Builtin{name, {Type::text()}, Type::option(Type::text())};
-    if (name == "args") return Builtin{name, {}, Type::list(Type::text())};
-    if (name == "read_file") return Builtin{name, {Type::text()}, Type::result(Type::bytes(), Type::text())};
-    if (name == "write_file") {
+    if (name == "print"sv) return Builtin{name, {Type::text()}, Type::void_()};
+    if (name == "env"sv) return Builtin{name, {Type::text()}, Type::option(Type::text())};
+    if (name == "args"sv) return Builtin{name, {}, Type::list(Type::text())};
+    if (name == "read_file"sv) return Builtin{name, {Type::text()}, Type::result(Type::bytes(), Type::text())};
+    if (name == "write_file"sv) {
         return Builtin{name, {Type::text(), Type::bytes()}, Type::result(Type::int_(), Type::text())};
     }
     return std::nullopt;
@@ -105,17 +108,17 @@ TResult<Type> Checker::check_named_call(const ast::Expr& callee, const std::vect
     if (auto builtin = fixed_builtin(name)) {
         return check_fn_value_call(named, builtin->params, builtin->result, args, pos);
     }
-    if (name == "None") return unexpected(err("'None' takes no arguments — write plain 'None'", pos));
-    if (name == "Some" || name == "Ok" || name == "Err") {
+    if (name == "None"sv) return unexpected(err("'None' takes no arguments — write plain 'None'", pos));
+    if (name == "Some"sv || name == "Ok"sv || name == "Err"sv) {
         if (args.size() != 1) return unexpected(arity_err(named, 1, args.size(), pos));
-        if (name == "Some") {
+        if (name == "Some"sv) {
             const bool has_inner = expected && expected->is(Kind::Option);
             QN_TRY_ASSIGN(Type inner,
                           check_expr(args[0], has_inner ? std::optional<Type>(expected->elem()) : std::nullopt));
             return Type::option(has_inner ? expected->elem() : std::move(inner));
         }
         if (!expected || !expected->is(Kind::Result)) {
-            if (name == "Ok") {
+            if (name == "Ok"sv) {
                 return unexpected(
                     err("cannot infer the error type of 'Ok(...)' here — annotate the target, e.g. "
                         "'let r: Result[Int, Text] = Ok(1)'",
@@ -126,7 +129,7 @@ TResult<Type> Checker::check_named_call(const ast::Expr& callee, const std::vect
                     "'let r: Result[Int, Text] = Err(\"boom\")'",
                     pos));
         }
-        const Type& payload = name == "Ok" ? expected->elem() : expected->second();
+        const Type& payload = name == "Ok"sv ? expected->elem() : expected->second();
         QN_TRY(check_expr(args[0], payload));
         return *expected;
     }
@@ -259,22 +262,22 @@ TResult<Type> Checker::check_method_on(const ast::Expr& receiver, const Type& re
                                        const std::vector<ast::Expr>& args, Span pos) {
     if (recv.is(Kind::List)) {
         const Type& elem = recv.elem();
-        if (method == "join" && elem != Type::text()) {
+        if (method == "join"sv && elem != Type::text()) {
             return unexpected(err(
                 "join(separator) works on List[Text] — found " + recv.to_string() + "; interpolate the elements into Text first",
                 pos));
         }
-        if (method == "sorted" && elem != Type::int_() && elem != Type::float_() && elem != Type::text()) {
+        if (method == "sorted"sv && elem != Type::int_() && elem != Type::float_() && elem != Type::text()) {
             return unexpected(err("sorted() orders Int, Float, or Text elements — found " + recv.to_string(), pos));
         }
-        if (method == "filter") {
+        if (method == "filter"sv) {
             if (args.size() != 1) {
                 return unexpected(err("'filter' takes 1 argument (a predicate), found " + count(args.size()), pos));
             }
             QN_TRY(check_expr(args[0], Type::fn({elem}, Type::bool_())));
             return recv;
         }
-        if (method == "fold") {
+        if (method == "fold"sv) {
             if (args.size() != 2) {
                 return unexpected(err(
                     "'fold' takes 2 arguments (initial value, combining function), found " + count(args.size()), pos));
@@ -287,7 +290,7 @@ TResult<Type> Checker::check_method_on(const ast::Expr& receiver, const Type& re
             QN_TRY(check_expr(args[1], Type::fn({acc, elem}, acc)));
             return acc;
         }
-        if (method == "map") {
+        if (method == "map"sv) {
             if (args.size() != 1) {
                 return unexpected(err("'map' takes 1 argument (a function), found " + count(args.size()), pos));
             }

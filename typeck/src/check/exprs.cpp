@@ -6,6 +6,7 @@
 // (check_expr -> one kind -> check_expr) stay small: operator and postfix chains recurse once per level.
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <utility>
 #include <variant>
@@ -14,6 +15,8 @@
 #include "check/checker.hpp"
 
 namespace quellin::typeck {
+
+using namespace std::string_view_literals;
 
 namespace {
 
@@ -55,7 +58,7 @@ TResult<Type> fail(const std::string& message, Span pos) { return unexpected(err
 std::string quoted(const std::string& name) { return "'" + name + "'"; }
 
 bool is_builtin_fn(const std::string& name) {
-    return name == "env" || name == "args" || name == "print" || name == "read_file" || name == "write_file";
+    return name == "env"sv || name == "args"sv || name == "print"sv || name == "read_file"sv || name == "write_file"sv;
 }
 
 std::string field_names(const Fields& fields) {
@@ -105,8 +108,8 @@ TResult<Type> check_none(const ExpectedType& expected, Span pos) {
 }
 
 TResult<Type> check_ident(Checker& c, const std::string& name, const ExpectedType& expected, Span pos) {
-    if (name == "None") return check_none(expected, pos);
-    if (name == "Some" || name == "Ok" || name == "Err") {
+    if (name == "None"sv) return check_none(expected, pos);
+    if (name == "Some"sv || name == "Ok"sv || name == "Err"sv) {
         return fail(quoted(name) + " is a constructor — call it with a value: " + name + "(...)", pos);
     }
     if (const VarInfo* var = c.lookup(name)) return var->ty;

@@ -9,6 +9,8 @@
 
 namespace quellin::typeck {
 
+using namespace std::string_view_literals;
+
 namespace {
 
 using Kind = Type::Kind;
@@ -100,7 +102,7 @@ Status Checker::check_pattern(const ast::Pattern& pattern, const Type& subject) 
     if (const auto* name = ast::as<ast::PatternKind::Name>(pattern)) {
         const std::string& x = name->name;
         // The parser reads a bare Some, Ok or Err as a name; it is a constructor missing its value.
-        if (x == "Some" || x == "Ok" || x == "Err") {
+        if (x == "Some"sv || x == "Ok"sv || x == "Err"sv) {
             return unexpected(err("'" + x + "' patterns carry a value — write " + x + "(inner_pattern)", pos));
         }
         if (subject.is(Kind::Enum)) {
@@ -132,18 +134,18 @@ Status Checker::check_pattern(const ast::Pattern& pattern, const Type& subject) 
 
     if (const auto* ctor = ast::as<ast::PatternKind::Constructor>(pattern)) {
         const std::string& name = ctor->name;
-        const bool is_result = name == "Ok" || name == "Err";
-        if ((name == "Some" || is_result) && !ctor->inner) {
+        const bool is_result = name == "Ok"sv || name == "Err"sv;
+        if ((name == "Some"sv || is_result) && !ctor->inner) {
             return unexpected(err("'" + name + "' patterns carry a value — write " + name + "(inner_pattern)", pos));
         }
-        if (name == "Some" || (name == "None" && !ctor->inner)) {
+        if (name == "Some"sv || (name == "None"sv && !ctor->inner)) {
             if (!subject.is(Kind::Option)) return unexpected(matches_err("Option values", subject, pos));
             if (ctor->inner) return check_pattern(**ctor->inner, subject.elem());
             return {};
         }
         if (is_result) {
             if (!subject.is(Kind::Result)) return unexpected(matches_err("Result values", subject, pos));
-            return check_pattern(**ctor->inner, name == "Ok" ? subject.elem() : subject.second());
+            return check_pattern(**ctor->inner, name == "Ok"sv ? subject.elem() : subject.second());
         }
         if (subject.is(Kind::Enum)) {
             ensure_type(subject.name);

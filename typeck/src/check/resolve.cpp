@@ -3,10 +3,13 @@
 
 #include <algorithm>
 #include <array>
+#include <string_view>
 
 #include "check/checker.hpp"
 
 namespace quellin::typeck {
+
+using namespace std::string_view_literals;
 
 namespace {
 
@@ -161,13 +164,13 @@ TResult<Type> Checker::resolve_type(const ast::TypeExpr& te) {
         QN_TRY_ASSIGN(std::vector<Type> args, resolve_args(named.args));
         return Type{builtin->kind, {}, std::move(args)};
     }
-    if (name == "Tuple") {
+    if (name == "Tuple"sv) {
         if (written == 0) return unexpected(err("'Tuple' needs its element types, e.g. Tuple[Int, Text]", span));
         QN_TRY_ASSIGN(std::vector<Type> args, resolve_args(named.args));
         return Type::tuple(std::move(args));
     }
-    if (name == "Num") return unexpected(err("'Num' is deferred in v0.1 — choose Int or Float explicitly", span));
-    if (name == "Byte") {
+    if (name == "Num"sv) return unexpected(err("'Num' is deferred in v0.1 — choose Int or Float explicitly", span));
+    if (name == "Byte"sv) {
         return unexpected(err("there is no single-byte type — use Bytes buffers (§20) and Int values 0–255", span));
     }
 

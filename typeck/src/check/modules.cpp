@@ -78,8 +78,9 @@ Expected<Variants, std::string> rewrite_variants(const Variants& variants, const
     return out;
 }
 
-TypeError exposes_private(const std::string& label, const std::string& description, Span span) {
-    return err(label + " uses " + description +
+// `item` is what exposes it, e.g. "fn", and `name` the item's name.
+TypeError exposes_private(const char* item, const std::string& name, const std::string& description, Span span) {
+    return err("pub " + std::string(item) + " '" + name + "' uses " + description +
                    " — exportable signatures and pub-type fields use builtin types or this module's own pub types; "
                    "mark it pub or keep the item private",
                span);
@@ -421,45 +422,42 @@ Expected<ModuleApi, TypeError> Checker::compute_interface(const ast::Program& pr
             const auto found = fns.find(fn->name);
             if (found == fns.end()) internal_fault("function collected in the first pass");
             FnSig sig{found->second.type_params, {}, Type::void_()};
-            const std::string label = "pub fn '" + fn->name + "'";
             for (const Type& param : found->second.params) {
                 auto rewritten = rewrite_exported_type(param, module, pub_types, instances);
-                if (!rewritten) return unexpected(exposes_private(label, rewritten.error(), stmt.span));
+                if (!rewritten) return unexpected(exposes_private("fn", fn->name, rewritten.error(), stmt.span));
                 sig.params.push_back(std::move(rewritten).value());
             }
             auto rewritten_ret = rewrite_exported_type(found->second.ret, module, pub_types, instances);
-            if (!rewritten_ret) return unexpected(exposes_private(label, rewritten_ret.error(), stmt.span));
+            if (!rewritten_ret) return unexpected(exposes_private("fn", fn->name, rewritten_ret.error(), stmt.span));
             sig.ret = std::move(rewritten_ret).value();
             api.fns.insert_or_assign(fn->name, std::move(sig));
         } else if (const auto* enum_decl = ast::as<ast::StmtKind::EnumDecl>(stmt); enum_decl && enum_decl->is_pub) {
-            const std::string label = "pub enum '" + enum_decl->name + "'";
             if (enum_decl->type_params.empty()) {
                 const auto found = enums.find(enum_decl->name);
                 if (found == enums.end()) internal_fault("enum collected in the first pass");
                 auto variants = rewrite_variants(found->second, module, pub_types, instances);
-                if (!variants) return unexpected(exposes_private(label, variants.error(), stmt.span));
+                if (!variants) return unexpected(exposes_private("enum", enum_decl->name, variants.error(), stmt.span));
                 api.enums.insert_or_assign(enum_decl->name, std::move(variants).value());
             } else {
                 const auto found = generic_enums.find(enum_decl->name);
                 if (found == generic_enums.end()) internal_fault("generic enum collected in the first pass");
                 auto variants = rewrite_variants(found->second.variants, module, pub_types, instances);
-                if (!variants) return unexpected(exposes_private(label, variants.error(), stmt.span));
+                if (!variants) return unexpected(exposes_private("enum", enum_decl->name, variants.error(), stmt.span));
                 api.generic_enums.insert_or_assign(enum_decl->name,
                                                    GenericEnum{found->second.type_params, std::move(variants).value()});
             }
         } else if (const auto* record = ast::as<ast::StmtKind::RecordDecl>(stmt); record && record->is_pub) {
-            const std::string label = "pub record '" + record->name + "'";
             if (record->type_params.empty()) {
                 const auto found = records.find(record->name);
                 if (found == records.end()) internal_fault("record collected in the first pass");
                 auto fields = rewrite_fields(found->second, module, pub_types, instances);
-                if (!fields) return unexpected(exposes_private(label, fields.error(), stmt.span));
+                if (!fields) return unexpected(exposes_private("record", record->name, fields.error(), stmt.span));
                 api.records.insert_or_assign(record->name, std::move(fields).value());
             } else {
                 const auto found = generic_records.find(record->name);
                 if (found == generic_records.end()) internal_fault("generic record collected in the first pass");
                 auto fields = rewrite_fields(found->second.fields, module, pub_types, instances);
-                if (!fields) return unexpected(exposes_private(label, fields.error(), stmt.span));
+                if (!fields) return unexpected(exposes_private("record", record->name, fields.error(), stmt.span));
                 api.generic_records.insert_or_assign(
                     record->name, GenericRecord{found->second.type_params, std::move(fields).value()});
             }

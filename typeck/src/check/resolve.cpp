@@ -106,11 +106,12 @@ TResult<Type> Checker::resolve_type(const ast::TypeExpr& te) {
                 "unknown module '" + q->module + "' — add 'import " + q->module + "' at the top of the file", span));
         }
         const std::string qualified = q->module + "." + q->name;
-        if (records.contains(qualified) || enums.contains(qualified)) {
+        const bool plain_record = records.contains(qualified);
+        if (plain_record || enums.contains(qualified)) {
             if (!q->args.empty()) {
                 return unexpected(err("'" + qualified + "' takes no type arguments — it is not generic", span));
             }
-            return records.contains(qualified) ? Type::record(qualified) : Type::enum_(qualified);
+            return plain_record ? Type::record(qualified) : Type::enum_(qualified);
         }
         const auto generic_record = generic_records.find(qualified);
         const auto generic_enum = generic_enums.find(qualified);
@@ -174,9 +175,10 @@ TResult<Type> Checker::resolve_type(const ast::TypeExpr& te) {
         return unexpected(err("there is no single-byte type — use Bytes buffers (§20) and Int values 0–255", span));
     }
 
-    if (records.contains(name) || enums.contains(name)) {
+    const bool plain_record = records.contains(name);
+    if (plain_record || enums.contains(name)) {
         if (written > 0) return unexpected(arity_err(name, "no type arguments — it is not generic", written, span));
-        return records.contains(name) ? Type::record(name) : Type::enum_(name);
+        return plain_record ? Type::record(name) : Type::enum_(name);
     }
 
     const auto generic_record = generic_records.find(name);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace quellin::typeck {
 namespace {
 
@@ -42,6 +44,28 @@ TEST(TypeEquality, IsStructural) {
     EXPECT_NE(Type::type_param("T"), Type::type_param("U"));
     EXPECT_NE(Type::fn({Type::int_()}, Type::int_()), Type::fn({}, Type::int_()));
     EXPECT_NE(Type::map(Type::int_(), Type::text()), Type::map(Type::text(), Type::int_()));
+}
+
+TEST(TypeMoves, CarryTheWholeValueAndReplaceTheWholeTarget) {
+    // Every ordered pair of a named and an unnamed type, so an assignment must both set and clear names.
+    const Type samples[] = {
+        Type::int_(),
+        Type::record("Point"),
+        Type::enum_("a_rather_long_module.SomeEnumName"),
+        Type::list(Type::record("Point")),
+        Type::type_param("T"),
+    };
+    for (const Type& source : samples) {
+        Type moved_from = source;
+        const Type constructed(std::move(moved_from));
+        EXPECT_EQ(constructed, source) << source.to_string();
+        for (const Type& target : samples) {
+            Type assigned = target;
+            Type from = source;
+            assigned = std::move(from);
+            EXPECT_EQ(assigned, source) << target.to_string() << " <- " << source.to_string();
+        }
+    }
 }
 
 TEST(TypeHelpers, TypeListAndInstanceKeys) {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quellin::typeck {
@@ -18,6 +19,28 @@ struct Type {
     // Component types: List/Set/Option [elem]; Map [key, value]; Result [ok, err]; Tuple [elems...];
     // Fn [params..., result] (the result is always the last entry).
     std::vector<Type> args;
+
+    Type() = default;
+    Type(Kind kind, std::string name, std::vector<Type> args)
+        : kind(kind), name(std::move(name)), args(std::move(args)) {}
+    Type(const Type&) = default;
+    Type& operator=(const Type&) = default;
+    // Types are moved at every step of checking, and most have no name. Moving a short string copies
+    // its inline characters through a memcpy call of varying length, so an empty name is not moved.
+    Type(Type&& other) noexcept : kind(other.kind), args(std::move(other.args)) {
+        if (!other.name.empty()) name = std::move(other.name);
+    }
+    Type& operator=(Type&& other) noexcept {
+        kind = other.kind;
+        if (other.name.empty()) {
+            name.clear();
+        } else {
+            name = std::move(other.name);
+        }
+        args = std::move(other.args);
+        return *this;
+    }
+    ~Type() = default;
 
     static Type int_() { return Type{Kind::Int, {}, {}}; }
     static Type float_() { return Type{Kind::Float, {}, {}}; }

@@ -2,10 +2,15 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <optional>
 #include <string>
 #include <system_error>
+#include <type_traits>
 
 namespace quellin {
 
@@ -30,36 +35,70 @@ constexpr std::array<uint16_t, kKeywordCount> kKeywordOffsets = [] {
 
 static_assert(kKeywordOffsets[kKeywordCount - 1] + kKeywordLengths[kKeywordCount - 1] == kKeywordText.size());
 
+constexpr size_t kMinKeywordLength = 2;
 constexpr size_t kMaxKeywordLength = 8;
-constexpr size_t kMaxKeywordsPerLength = 8;
 
+static_assert(*std::min_element(kKeywordLengths.begin(), kKeywordLengths.end()) >= kMinKeywordLength);
 static_assert(*std::max_element(kKeywordLengths.begin(), kKeywordLengths.end()) <= kMaxKeywordLength);
 
-// Up to eight characters packed into one word, so a lookup compares integers, not strings.
-constexpr uint64_t pack(std::string_view word) {
-    uint64_t packed = 0;
-    for (const char ch : word) packed = (packed << 8) | static_cast<unsigned char>(ch);
-    return packed;
+// Two or four bytes read as a little-endian number: one load on little-endian machines.
+constexpr uint64_t little_endian(const char* bytes, size_t count) {
+    if (!std::is_constant_evaluated() && std::endian::native == std::endian::little) {
+        if (count == 4) {
+            uint32_t value;
+            std::memcpy(&value, bytes, sizeof value);
+            return value;
+        }
+        uint16_t value;
+        std::memcpy(&value, bytes, sizeof value);
+        return value;
+    }
+    uint64_t value = 0;
+    for (size_t i = 0; i < count; ++i) value |= uint64_t{static_cast<unsigned char>(bytes[i])} << (8 * i);
+    return value;
 }
 
-// Keywords grouped by length, so an identifier is compared only with keywords as long as it is
-// (which also keeps packed words of different lengths apart).
-struct KeywordsByLength {
-    std::array<std::array<uint64_t, kMaxKeywordsPerLength>, kMaxKeywordLength + 1> packed{};
-    std::array<std::array<uint8_t, kMaxKeywordsPerLength>, kMaxKeywordLength + 1> ids{};
-    std::array<uint8_t, kMaxKeywordLength + 1> counts{};
-};
+// A word of 2 to 8 characters as one integer: its first and its last four characters (two for
+// shorter words), which overlap but together cover every character, so words of one length get
+// distinct keys.
+constexpr uint64_t word_key(std::string_view word) {
+    const size_t half = word.size() >= 4 ? 4 : 2;
+    return little_endian(word.data(), half) | little_endian(word.data() + word.size() - half, half) << (8 * half);
+}
 
-constexpr KeywordsByLength kKeywordsByLength = [] {
-    KeywordsByLength table{};
+// A table with at most one keyword per slot: a word can only be the keyword in its own slot.
+constexpr size_t kSlotBits = 7;
+struct KeywordSlot {
+    uint64_t key = 0;
+    uint8_t length = 0;  // 0: empty slot
+    uint8_t id = 0;
+};
+using KeywordSlots = std::array<KeywordSlot, size_t{1} << kSlotBits>;
+
+constexpr size_t slot_of(uint64_t key, size_t length, uint64_t multiplier) {
+    return static_cast<size_t>(((key ^ length) * multiplier) >> (64 - kSlotBits));
+}
+
+// The keywords placed by `multiplier`, or nothing when two of them share a slot.
+constexpr std::optional<KeywordSlots> place_keywords(uint64_t multiplier) {
+    KeywordSlots slots{};
     for (size_t i = 0; i < kKeywordCount; ++i) {
-        const size_t length = kKeywordLengths[i];
-        const uint8_t slot = table.counts[length]++;
-        table.packed[length][slot] = pack(kKeywordText.substr(kKeywordOffsets[i], length));
-        table.ids[length][slot] = static_cast<uint8_t>(i);
+        const std::string_view word = kKeywordText.substr(kKeywordOffsets[i], kKeywordLengths[i]);
+        KeywordSlot& slot = slots[slot_of(word_key(word), word.size(), multiplier)];
+        if (slot.length != 0) return std::nullopt;
+        slot = KeywordSlot{word_key(word), static_cast<uint8_t>(word.size()), static_cast<uint8_t>(i)};
     }
-    return table;
+    return slots;
+}
+
+// The first odd multiplier of a fixed sequence that gives every keyword a slot of its own.
+constexpr uint64_t kSlotMultiplier = [] {
+    uint64_t candidate = 0x9E3779B97F4A7C15u;
+    while (!place_keywords(candidate)) candidate = (candidate * 6364136223846793005u + 1442695040888963407u) | 1u;
+    return candidate;
 }();
+
+constexpr KeywordSlots kKeywordSlots = *place_keywords(kSlotMultiplier);
 
 constexpr std::array<std::string_view, TokenKind::Eof + 1> kPunctDisplay = [] {
     std::array<std::string_view, TokenKind::Eof + 1> display{};
@@ -150,14 +189,11 @@ void append_float(std::string& out, double value) {
 
 std::optional<Keyword::Value> Keyword::from_ident(std::string_view ident) {
     const size_t length = ident.size();
-    if (length > kMaxKeywordLength) return std::nullopt;
-    const uint64_t packed = pack(ident);
-    for (uint8_t k = 0; k < kKeywordsByLength.counts[length]; ++k) {
-        if (kKeywordsByLength.packed[length][k] == packed) {
-            return static_cast<Keyword::Value>(kKeywordsByLength.ids[length][k]);
-        }
-    }
-    return std::nullopt;
+    if (length < kMinKeywordLength || length > kMaxKeywordLength) return std::nullopt;
+    const uint64_t key = word_key(ident);
+    const KeywordSlot& slot = kKeywordSlots[slot_of(key, length, kSlotMultiplier)];
+    if (slot.key != key || slot.length != length) return std::nullopt;
+    return static_cast<Keyword::Value>(slot.id);
 }
 
 std::string_view Keyword::text(Keyword::Value kw) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,38 @@ TEST(Keyword, OnlyExactLowerCaseWordsAreKeywords) {
          {"Let", "LET", "lets", "le", "", "continues", "Fn", "iff", "true", "false", "withx", "_if"}) {
         EXPECT_EQ(Keyword::from_ident(word), std::nullopt) << word;
     }
+}
+
+// The keyword lookup against a plain search of the keyword texts, over every short lower-case word and
+// every word one edit away from a keyword or made of a keyword twice.
+TEST(Keyword, LookupAgreesWithTheKeywordTexts) {
+    const auto expected = [](std::string_view word) -> std::optional<Keyword::Value> {
+        for (int i = 0; i < Keyword::count; ++i) {
+            const auto kw = static_cast<Keyword::Value>(i);
+            if (Keyword::text(kw) == word) return kw;
+        }
+        return std::nullopt;
+    };
+    std::vector<std::string> words;
+    for (char a = 'a'; a <= 'z'; ++a) {
+        for (char b = 'a'; b <= 'z'; ++b) {
+            words.push_back({a, b});
+            for (char c = 'a'; c <= 'z'; ++c) words.push_back({a, b, c});
+        }
+    }
+    const std::string edits = "abcdefghijklmnopqrstuvwxyzAZ_09";
+    for (int i = 0; i < Keyword::count; ++i) {
+        const std::string word(Keyword::text(static_cast<Keyword::Value>(i)));
+        words.push_back(word + word);  // the same first and last characters as the keyword
+        for (size_t at = 0; at <= word.size(); ++at) {
+            words.push_back(word.substr(0, at));
+            for (const char c : edits) {
+                words.push_back(word.substr(0, at) + c + word.substr(at));
+                if (at < word.size()) words.push_back(word.substr(0, at) + c + word.substr(at + 1));
+            }
+        }
+    }
+    for (const std::string& word : words) EXPECT_EQ(Keyword::from_ident(word), expected(word)) << word;
 }
 
 StringPart lit(std::string text) { return StringPart{StringPart::Lit{std::move(text)}}; }

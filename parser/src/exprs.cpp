@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <iterator>
+#include <type_traits>
 #include <utility>
+#include <variant>
 
 #include "lexer/lexer.hpp"
 #include "parser_impl.hpp"
@@ -78,13 +80,27 @@ std::optional<ConstructTarget> construct_target(ast::Expr& target) {
     return ConstructTarget{std::move(variant->name), std::move(enum_field->name), std::move(module->name)};
 }
 
+// Whether the union of expression kinds holds K in a Box rather than in place.
+template <class K, class Union>
+constexpr bool holds_boxed = false;
+template <class K, class... Kinds>
+constexpr bool holds_boxed<K, std::variant<Kinds...>> = (std::is_same_v<ast::Box<K>, Kinds> || ...);
+
 }  // namespace
 
 // Node construction stays out of line: its temporaries would otherwise enlarge every frame of the
-// recursive descent, which bounds how deep the parser can nest within the stack.
+// recursive descent, which bounds how deep the parser can nest within the stack. The node is made
+// whole before `out` changes, since its parts may be taken from `out` itself; it then moves into
+// `out` once, instead of through a temporary expression.
 template <class K, class... Args>
 [[gnu::noinline]] void Parser::build(ast::Expr& out, Span span, uint32_t height, Args&&... args) {
-    out = ast::Expr{ExprKind{K{std::forward<Args>(args)...}}, span};
+    K node{std::forward<Args>(args)...};
+    if constexpr (holds_boxed<K, decltype(out.kind.v)>) {
+        out.kind.v.template emplace<ast::Box<K>>(std::move(node));
+    } else {
+        out.kind.v.template emplace<K>(std::move(node));
+    }
+    out.span = span;
     height_ = height;
 }
 

@@ -31,7 +31,7 @@ Checked Parser::parse_fn(ast::StmtKind& out, std::optional<std::string> doc, boo
     fn.is_async = check_kw(Keyword::Async);
     if (fn.is_async) advance();
     QN_TRY(expect_kw(Keyword::Fn, "to declare a function"));
-    QN_TRY_ASSIGN(fn.name, expect_ident("a function name after 'fn'"));
+    QN_TRY(expect_ident(fn.name, "a function name after 'fn'"));
     if (is_pub && !doc) return err_here(missing_doc("function", fn.name));
     fn.doc = std::move(doc);
     QN_TRY_ASSIGN(fn.type_params, parse_type_params());
@@ -53,7 +53,8 @@ Parsed<std::vector<ast::Param>> Parser::parse_params() {
     std::vector<ast::Param> params;
     while (!check(TokenKind::RParen)) {
         const Span span = peek().span;
-        QN_TRY_ASSIGN(std::string name, expect_ident("a parameter name"));
+        std::string name;
+        QN_TRY(expect_ident(name, "a parameter name"));
         QN_TRY(expect(TokenKind::Colon,
                       "after the parameter name — every parameter declares its type as 'name: Type'"));
         QN_TRY_ASSIGN(ast::TypeExpr ty, parse_type());
@@ -67,7 +68,7 @@ Checked Parser::parse_record(ast::StmtKind& out, std::optional<std::string> doc,
     auto& record = out.v.emplace<ast::StmtKind::RecordDecl>();
     record.is_pub = is_pub;
     QN_TRY(expect_kw(Keyword::Record, "to declare a record"));
-    QN_TRY_ASSIGN(record.name, expect_ident("a record name after 'record'"));
+    QN_TRY(expect_ident(record.name, "a record name after 'record'"));
     QN_TRY_ASSIGN(record.type_params, parse_type_params());
     if (is_pub && !doc) return err_here(missing_doc("record", record.name));
     record.doc = std::move(doc);
@@ -77,7 +78,7 @@ Checked Parser::parse_record(ast::StmtKind& out, std::optional<std::string> doc,
     while (!check(TokenKind::Dedent)) {
         ast::FieldDef& field = record.fields.emplace_back();
         field.span = peek().span;
-        QN_TRY_ASSIGN(field.name, expect_ident("a field name"));
+        QN_TRY(expect_ident(field.name, "a field name"));
         QN_TRY(expect(TokenKind::Colon, "after the field name — record fields are 'name: Type'"));
         QN_TRY_ASSIGN(field.ty, parse_type());
         QN_TRY(expect(TokenKind::Newline, "to end the field"));
@@ -90,7 +91,7 @@ Checked Parser::parse_enum(ast::StmtKind& out, std::optional<std::string> doc, b
     auto& decl = out.v.emplace<ast::StmtKind::EnumDecl>();
     decl.is_pub = is_pub;
     QN_TRY(expect_kw(Keyword::Enum, "to declare an enum"));
-    QN_TRY_ASSIGN(decl.name, expect_ident("an enum name after 'enum'"));
+    QN_TRY(expect_ident(decl.name, "an enum name after 'enum'"));
     QN_TRY_ASSIGN(decl.type_params, parse_type_params());
     if (is_pub && !doc) return err_here(missing_doc("enum", decl.name));
     decl.doc = std::move(doc);
@@ -104,12 +105,12 @@ Checked Parser::parse_enum(ast::StmtKind& out, std::optional<std::string> doc, b
 
 Checked Parser::parse_variant(ast::VariantDef& out) {
     out.span = peek().span;
-    QN_TRY_ASSIGN(out.name, expect_ident("a variant name"));
+    QN_TRY(expect_ident(out.name, "a variant name"));
     if (eat(TokenKind::LParen)) {
         while (!check(TokenKind::RParen)) {
             ast::FieldDef& field = out.fields.emplace_back();
             field.span = peek().span;
-            QN_TRY_ASSIGN(field.name, expect_ident("a field name"));
+            QN_TRY(expect_ident(field.name, "a field name"));
             QN_TRY(expect(TokenKind::Colon, "after the field name — variant payloads are 'name: Type'"));
             QN_TRY_ASSIGN(field.ty, parse_type());
             if (!eat(TokenKind::Comma)) break;

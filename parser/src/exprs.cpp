@@ -120,7 +120,8 @@ Checked Parser::parse_with(ast::Expr& out) {
     advance();
     ast::FieldInits fields;
     do {
-        QN_TRY_ASSIGN(std::string name, expect_ident("a field name after 'with'"));
+        std::string name;
+        QN_TRY(expect_ident(name, "a field name after 'with'"));
         QN_TRY(expect(TokenKind::Colon, "after the field name — 'with field: value'"));
         ast::Expr value;
         QN_TRY(parse_or(value));
@@ -229,7 +230,8 @@ Checked Parser::parse_postfix(ast::Expr& out) {
 
 Checked Parser::parse_field(ast::Expr& out) {
     advance();
-    QN_TRY_ASSIGN(std::string name, expect_ident("a field or method name after '.'"));
+    std::string name;
+    QN_TRY(expect_ident(name, "a field or method name after '.'"));
     build<ExprKind::Field>(out, out.span, height_ + 1, std::move(out), std::move(name));
     return {};
 }
@@ -276,7 +278,8 @@ Checked Parser::parse_construct(ast::Expr& out) {
     }
     ast::FieldInits fields;
     while (!check(TokenKind::RParen)) {
-        QN_TRY_ASSIGN(std::string name, expect_ident("a field name"));
+        std::string name;
+        QN_TRY(expect_ident(name, "a field name"));
         QN_TRY(expect(TokenKind::Colon, "after the field name — named fields are 'name: value'"));
         ast::Expr value;
         QN_TRY(parse_expr(value));

@@ -84,8 +84,11 @@ Checked Parser::expect_kw(Keyword::Value kw, std::string_view context) {
     return err_here(std::move(message));
 }
 
-Parsed<std::string> Parser::expect_ident(std::string_view what) {
-    if (check(TokenKind::Ident)) return std::move(advance().kind.text);
+Checked Parser::expect_ident(std::string& name, std::string_view what) {
+    if (check(TokenKind::Ident)) {
+        name = std::move(advance().kind.text);
+        return {};
+    }
     std::string message = "expected ";
     message += what;
     message += ", found " + found();
@@ -115,8 +118,8 @@ Parsed<std::vector<std::string>> Parser::parse_type_params() {
     if (!eat(TokenKind::LBracket)) return params;
     std::unordered_set<std::string> seen;
     while (true) {
-        QN_TRY_ASSIGN(std::string name,
-                      expect_ident("a type parameter name — generic declarations are 'name[T, U]'"));
+        std::string name;
+        QN_TRY(expect_ident(name, "a type parameter name — generic declarations are 'name[T, U]'"));
         if (!seen.insert(name).second) return err_here("type parameter '" + name + "' is declared twice");
         params.push_back(std::move(name));
         if (!eat(TokenKind::Comma)) break;

@@ -77,7 +77,8 @@ private:
     bool eat(TokenKind::Tag tag);
     Checked expect(TokenKind::Tag tag, std::string_view context);
     Checked expect_kw(Keyword::Value kw, std::string_view context);
-    Parsed<std::string> expect_ident(std::string_view what);
+    // Moves the identifier's name into `name`, which is often the node's own field.
+    Checked expect_ident(std::string& name, std::string_view what);
     Unexpected<ParseError> err_here(std::string message) const;
     // The display form of the current token, for "found ..." messages.
     std::string found() const;

@@ -58,10 +58,12 @@ Parsed<ast::PatternKind> Parser::parse_name_pattern(std::string name) {
 // `Enum.Variant` or `module.Enum.Variant`, with an optional field list; the current token is the first dot.
 Parsed<ast::PatternKind> Parser::parse_variant_pattern(std::string first) {
     advance();
-    QN_TRY_ASSIGN(std::string second, expect_ident("a variant name after '.'"));
+    std::string second;
+    QN_TRY(expect_ident(second, "a variant name after '.'"));
     ast::PatternKind::Variant variant;
     if (eat(TokenKind::Dot)) {
-        QN_TRY_ASSIGN(std::string third, expect_ident("a variant name after '.'"));
+        std::string third;
+        QN_TRY(expect_ident(third, "a variant name after '.'"));
         variant.module = std::move(first);
         variant.enum_name = std::move(second);
         variant.variant = std::move(third);
@@ -82,7 +84,8 @@ Parsed<ast::PatternKind> Parser::parse_variant_pattern(std::string first) {
 Parsed<ast::FieldPatterns> Parser::parse_field_patterns(std::string_view close_context) {
     ast::FieldPatterns fields;
     while (!check(TokenKind::RParen)) {
-        QN_TRY_ASSIGN(std::string name, expect_ident("a field name"));
+        std::string name;
+        QN_TRY(expect_ident(name, "a field name"));
         QN_TRY(expect(TokenKind::Colon, "after the field name"));
         QN_TRY_ASSIGN(ast::Pattern pattern, parse_pattern());
         fields.push_back(ast::FieldPattern{std::move(name), std::move(pattern)});

@@ -82,7 +82,8 @@ Checked Parser::parse_keyword_line(std::string_view context) {
 
 Checked Parser::parse_binding(ast::StmtKind& out, bool is_mut) {
     advance();
-    QN_TRY_ASSIGN(std::string name, expect_ident("a name after 'let'/'mut'"));
+    std::string name;
+    QN_TRY(expect_ident(name, "a name after 'let'/'mut'"));
     std::optional<ast::TypeExpr> ty;
     if (eat(TokenKind::Colon)) {
         QN_TRY_ASSIGN(ty, parse_type());
@@ -140,7 +141,7 @@ Checked Parser::parse_if(ast::StmtKind& out) {
 Checked Parser::parse_for(ast::StmtKind& out) {
     advance();
     auto& stmt = out.v.emplace<ast::StmtKind::For>();
-    QN_TRY_ASSIGN(stmt.var, expect_ident("a loop variable name after 'for'"));
+    QN_TRY(expect_ident(stmt.var, "a loop variable name after 'for'"));
     QN_TRY(expect_kw(Keyword::In, "between the loop variable and the iterable"));
     QN_TRY(parse_expr(stmt.iter));
     return parse_block(stmt.body.stmts);
@@ -194,7 +195,8 @@ Checked Parser::parse_test(ast::StmtKind& out) {
 
 Checked Parser::parse_import(ast::StmtKind& out) {
     advance();
-    QN_TRY_ASSIGN(std::string module, expect_ident("a module name after 'import' — 'import utils' loads utils.qn"));
+    std::string module;
+    QN_TRY(expect_ident(module, "a module name after 'import' — 'import utils' loads utils.qn"));
     out.v = ast::StmtKind::Import{std::move(module)};
     return expect(TokenKind::Newline, "to end the import");
 }

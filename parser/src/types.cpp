@@ -14,9 +14,11 @@ Parsed<ast::TypeExpr> Parser::parse_type() {
         QN_TRY_ASSIGN(ast::TypeExprKind kind, parse_fn_type());
         return type(std::move(kind));
     }
-    QN_TRY_ASSIGN(std::string first, expect_ident("a type name"));
+    std::string first;
+    QN_TRY(expect_ident(first, "a type name"));
     if (eat(TokenKind::Dot)) {
-        QN_TRY_ASSIGN(std::string name, expect_ident("a type name after '.'"));
+        std::string name;
+        QN_TRY(expect_ident(name, "a type name after '.'"));
         std::vector<ast::TypeExpr> args;
         if (check(TokenKind::LBracket)) {
             QN_TRY_ASSIGN(args, parse_type_args(false));

@@ -36,11 +36,11 @@ Checked Parser::parse_fn(ast::StmtKind& out, std::optional<std::string> doc, boo
     fn.doc = std::move(doc);
     QN_TRY_ASSIGN(fn.type_params, parse_type_params());
     QN_TRY(expect(TokenKind::LParen, "after the function name"));
-    QN_TRY_ASSIGN(fn.params, parse_params());
+    QN_TRY(parse_params(fn.params));
     QN_TRY(expect(TokenKind::RParen, "to close the parameter list"));
     QN_TRY(expect(TokenKind::Arrow,
                   "after the parameter list — every function declares its return type explicitly, e.g. '-> Void'"));
-    QN_TRY_ASSIGN(fn.ret, parse_type());
+    QN_TRY(parse_type(fn.ret));
     if (check(TokenKind::Colon)) return parse_block(fn.body.v.emplace<ast::FnBody::Block>().block.stmts);
     if (eat(TokenKind::Assign)) {
         QN_TRY(parse_expr(fn.body.v.emplace<ast::FnBody::Expr>().expr));
@@ -49,19 +49,17 @@ Checked Parser::parse_fn(ast::StmtKind& out, std::optional<std::string> doc, boo
     return err_here("expected ':' for a block body or '=' for an expression body, found " + found());
 }
 
-Parsed<std::vector<ast::Param>> Parser::parse_params() {
-    std::vector<ast::Param> params;
+Checked Parser::parse_params(std::vector<ast::Param>& params) {
     while (!check(TokenKind::RParen)) {
-        const Span span = peek().span;
-        std::string name;
-        QN_TRY(expect_ident(name, "a parameter name"));
+        ast::Param& param = params.emplace_back();
+        param.span = peek().span;
+        QN_TRY(expect_ident(param.name, "a parameter name"));
         QN_TRY(expect(TokenKind::Colon,
                       "after the parameter name — every parameter declares its type as 'name: Type'"));
-        QN_TRY_ASSIGN(ast::TypeExpr ty, parse_type());
-        params.push_back(ast::Param{std::move(name), std::move(ty), span});
+        QN_TRY(parse_type(param.ty));
         if (!eat(TokenKind::Comma)) break;
     }
-    return params;
+    return {};
 }
 
 Checked Parser::parse_record(ast::StmtKind& out, std::optional<std::string> doc, bool is_pub) {
@@ -80,7 +78,7 @@ Checked Parser::parse_record(ast::StmtKind& out, std::optional<std::string> doc,
         field.span = peek().span;
         QN_TRY(expect_ident(field.name, "a field name"));
         QN_TRY(expect(TokenKind::Colon, "after the field name — record fields are 'name: Type'"));
-        QN_TRY_ASSIGN(field.ty, parse_type());
+        QN_TRY(parse_type(field.ty));
         QN_TRY(expect(TokenKind::Newline, "to end the field"));
     }
     advance();
@@ -112,7 +110,7 @@ Checked Parser::parse_variant(ast::VariantDef& out) {
             field.span = peek().span;
             QN_TRY(expect_ident(field.name, "a field name"));
             QN_TRY(expect(TokenKind::Colon, "after the field name — variant payloads are 'name: Type'"));
-            QN_TRY_ASSIGN(field.ty, parse_type());
+            QN_TRY(parse_type(field.ty));
             if (!eat(TokenKind::Comma)) break;
         }
         QN_TRY(expect(TokenKind::RParen, "to close the variant payload"));

@@ -498,11 +498,13 @@ Parsed<LambdaHead> Parser::parse_lambda_head() {
                         "' as a top-level function, or drop the name: 'fn(x: Int) -> Int = ...'");
     }
     QN_TRY(expect(TokenKind::LParen, "after 'fn' — lambdas are 'fn(name: Type, ...) -> Ret = expr'"));
-    QN_TRY_ASSIGN(std::vector<ast::Param> params, parse_params());
+    std::vector<ast::Param> params;
+    QN_TRY(parse_params(params));
     QN_TRY(expect(TokenKind::RParen, "to close the lambda parameters"));
     QN_TRY(expect(TokenKind::Arrow,
                   "after the parameters — lambdas declare their return type explicitly, e.g. '-> Int'"));
-    QN_TRY_ASSIGN(ast::TypeExpr ret, parse_type());
+    ast::TypeExpr ret;
+    QN_TRY(parse_type(ret));
     return LambdaHead{std::move(params), std::move(ret), span};
 }
 

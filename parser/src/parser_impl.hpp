@@ -96,7 +96,7 @@ private:
     [[gnu::noinline]] Checked parse_enum(ast::StmtKind& out, std::optional<std::string> doc, bool is_pub);
     Checked parse_variant(ast::VariantDef& out);
     // Up to (not including) the closing `)`; shared by functions and lambdas.
-    Parsed<std::vector<ast::Param>> parse_params();
+    Checked parse_params(std::vector<ast::Param>& params);
 
     // Statements (stmts.cpp). Like expressions, statements are built in place: blocks and the program
     // make room for each statement, and nested blocks pass through only small frames. The statement forms
@@ -168,9 +168,9 @@ private:
     Parsed<ast::FieldPatterns> parse_field_patterns(std::string_view close_context);
 
     // Type expressions (types.cpp).
-    Parsed<ast::TypeExpr> parse_type();
-    Parsed<ast::TypeExprKind> parse_fn_type();
-    Parsed<std::vector<ast::TypeExpr>> parse_type_args(bool allow_trailing_comma);
+    Checked parse_type(ast::TypeExpr& out);
+    Checked parse_fn_type(ast::TypeExpr& out);
+    Checked parse_type_args(std::vector<ast::TypeExpr>& args, bool allow_trailing_comma);
 
     TokenStream& tokens_;
     uint32_t nesting_;

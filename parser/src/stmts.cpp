@@ -86,7 +86,7 @@ Checked Parser::parse_binding(ast::StmtKind& out, bool is_mut) {
     QN_TRY(expect_ident(name, "a name after 'let'/'mut'"));
     std::optional<ast::TypeExpr> ty;
     if (eat(TokenKind::Colon)) {
-        QN_TRY_ASSIGN(ty, parse_type());
+        QN_TRY(parse_type(ty.emplace()));
     }
     QN_TRY(expect(TokenKind::Assign, "after the declared name — every declaration initializes its value"));
     ast::Expr* value = nullptr;

@@ -6,64 +6,52 @@
 
 namespace quellin {
 
-Parsed<ast::TypeExpr> Parser::parse_type() {
-    const Span span = peek().span;
-    auto type = [span](ast::TypeExprKind kind) { return ast::TypeExpr{std::move(kind), span}; };
-
-    if (check_kw(Keyword::Fn)) {
-        QN_TRY_ASSIGN(ast::TypeExprKind kind, parse_fn_type());
-        return type(std::move(kind));
-    }
+// Types are parsed into their place in the tree, so a name moves once, from its token into the node.
+Checked Parser::parse_type(ast::TypeExpr& out) {
+    out.span = peek().span;
+    if (check_kw(Keyword::Fn)) return parse_fn_type(out);
     std::string first;
     QN_TRY(expect_ident(first, "a type name"));
     if (eat(TokenKind::Dot)) {
-        std::string name;
-        QN_TRY(expect_ident(name, "a type name after '.'"));
-        std::vector<ast::TypeExpr> args;
-        if (check(TokenKind::LBracket)) {
-            QN_TRY_ASSIGN(args, parse_type_args(false));
-        }
-        return type({ast::TypeExprKind::Qualified{std::move(first), std::move(name), std::move(args)}});
+        auto& qualified = out.kind.v.emplace<ast::TypeExprKind::Qualified>();
+        qualified.module = std::move(first);
+        QN_TRY(expect_ident(qualified.name, "a type name after '.'"));
+        if (check(TokenKind::LBracket)) return parse_type_args(qualified.args, false);
+        return {};
     }
-    std::vector<ast::TypeExpr> args;
-    if (check(TokenKind::LBracket)) {
-        QN_TRY_ASSIGN(args, parse_type_args(true));
-    }
-    return type({ast::TypeExprKind::Named{std::move(first), std::move(args)}});
+    auto& named = out.kind.v.emplace<ast::TypeExprKind::Named>();
+    named.name = std::move(first);
+    if (check(TokenKind::LBracket)) return parse_type_args(named.args, true);
+    return {};
 }
 
 // Type nesting is counted, like expressions, by the brackets that open a level: a name alone opens none.
-Parsed<ast::TypeExprKind> Parser::parse_fn_type() {
+Checked Parser::parse_fn_type(ast::TypeExpr& out) {
     const Nesting level(*this);
     QN_TRY(level.check());
     advance();
     QN_TRY(expect(TokenKind::LParen, "after 'fn' — function types mirror declarations: 'fn(ParamTypes) -> Ret'"));
-    std::vector<ast::TypeExpr> params;
+    auto& fn = out.kind.v.emplace<ast::TypeExprKind::Fn>(ast::TypeExprKind::Fn{{}, ast::TypeExpr{}});
     while (!check(TokenKind::RParen)) {
-        QN_TRY_ASSIGN(ast::TypeExpr param, parse_type());
-        params.push_back(std::move(param));
+        QN_TRY(parse_type(fn.params.emplace_back()));
         if (!eat(TokenKind::Comma)) break;
     }
     QN_TRY(expect(TokenKind::RParen, "to close the function-type parameters"));
     QN_TRY(expect(TokenKind::Arrow, "after the parameters — function types declare their result: 'fn(Int) -> Bool'"));
-    QN_TRY_ASSIGN(ast::TypeExpr ret, parse_type());
-    return ast::TypeExprKind{ast::TypeExprKind::Fn{std::move(params), std::move(ret)}};
+    return parse_type(*fn.ret);
 }
 
 // At `[`: at least one argument; only unqualified types accept a trailing comma before `]`.
-Parsed<std::vector<ast::TypeExpr>> Parser::parse_type_args(bool allow_trailing_comma) {
+Checked Parser::parse_type_args(std::vector<ast::TypeExpr>& args, bool allow_trailing_comma) {
     const Nesting level(*this);
     QN_TRY(level.check());
     advance();
-    std::vector<ast::TypeExpr> args;
     while (true) {
-        QN_TRY_ASSIGN(ast::TypeExpr arg, parse_type());
-        args.push_back(std::move(arg));
+        QN_TRY(parse_type(args.emplace_back()));
         if (!eat(TokenKind::Comma)) break;
         if (allow_trailing_comma && check(TokenKind::RBracket)) break;
     }
-    QN_TRY(expect(TokenKind::RBracket, "to close the type arguments"));
-    return args;
+    return expect(TokenKind::RBracket, "to close the type arguments");
 }
 
 }  // namespace quellin

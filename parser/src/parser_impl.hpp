@@ -162,10 +162,10 @@ private:
     Parsed<std::vector<ast::Expr>> parse_expr_list(TokenKind::Tag close);
 
     // Patterns (patterns.cpp).
-    Parsed<ast::Pattern> parse_pattern();
-    Parsed<ast::PatternKind> parse_name_pattern(std::string name);
-    Parsed<ast::PatternKind> parse_variant_pattern(std::string first);
-    Parsed<ast::FieldPatterns> parse_field_patterns(std::string_view close_context);
+    Checked parse_pattern(ast::Pattern& out);
+    Checked parse_name_pattern(std::string name, ast::PatternKind& out);
+    Checked parse_variant_pattern(std::string first, ast::PatternKind& out);
+    Checked parse_field_patterns(ast::FieldPatterns& fields, std::string_view close_context);
 
     // Type expressions (types.cpp).
     Checked parse_type(ast::TypeExpr& out);

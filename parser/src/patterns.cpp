@@ -6,67 +6,80 @@
 
 namespace quellin {
 
-Parsed<ast::Pattern> Parser::parse_pattern() {
-    const Span span = peek().span;
+using ast::PatternKind;
+
+// Patterns, like types, are parsed into their place in the tree.
+Checked Parser::parse_pattern(ast::Pattern& out) {
+    out.span = peek().span;
     const Nesting level(*this);
     QN_TRY(level.check());
-    auto pattern = [span](ast::PatternKind kind) { return ast::Pattern{std::move(kind), span}; };
 
     switch (peek().kind.tag) {
-    case TokenKind::Int: return pattern({ast::PatternKind::Int{advance().kind.int_value}});
+    case TokenKind::Int:
+        out.kind.v.emplace<PatternKind::Int>(PatternKind::Int{advance().kind.int_value});
+        return {};
     case TokenKind::Minus:
         advance();
         if (!check(TokenKind::Int)) {
             return err_here("expected an integer literal after '-' in this pattern, found " + found());
         }
         // Integer literals are never negative, so the negation cannot overflow.
-        return pattern({ast::PatternKind::Int{-advance().kind.int_value}});
-    case TokenKind::Bool: return pattern({ast::PatternKind::Bool{advance().kind.bool_value}});
+        out.kind.v.emplace<PatternKind::Int>(PatternKind::Int{-advance().kind.int_value});
+        return {};
+    case TokenKind::Bool:
+        out.kind.v.emplace<PatternKind::Bool>(PatternKind::Bool{advance().kind.bool_value});
+        return {};
     case TokenKind::Text: {
         std::vector<StringPart> parts = std::move(advance().kind.parts);
         auto* const lit = parts.size() == 1 ? std::get_if<StringPart::Lit>(&parts.front().v) : nullptr;
         if (!lit) return err_here("text patterns cannot contain interpolation — match against a plain literal");
-        return pattern({ast::PatternKind::Text{std::move(lit->text)}});
+        out.kind.v.emplace<PatternKind::Text>(PatternKind::Text{std::move(lit->text)});
+        return {};
     }
     case TokenKind::Ident: {
         std::string name = std::move(advance().kind.text);
-        QN_TRY_ASSIGN(ast::PatternKind kind, parse_name_pattern(std::move(name)));
-        return pattern(std::move(kind));
+        return parse_name_pattern(std::move(name), out.kind);
     }
     default:
         return err_here("expected a pattern (literal, name, '_', Some/None/Ok/Err, or a record), found " + found());
     }
 }
 
-Parsed<ast::PatternKind> Parser::parse_name_pattern(std::string name) {
-    using ast::PatternKind;
-    if (name == "_") return PatternKind{PatternKind::Wildcard{}};
-    if (check(TokenKind::Dot)) return parse_variant_pattern(std::move(name));
+Checked Parser::parse_name_pattern(std::string name, ast::PatternKind& out) {
+    if (name == "_") {
+        out.v.emplace<PatternKind::Wildcard>();
+        return {};
+    }
+    if (check(TokenKind::Dot)) return parse_variant_pattern(std::move(name), out);
     if (eat(TokenKind::LParen)) {
         if (check(TokenKind::Ident) && peek_kind_at().tag == TokenKind::Colon) {
-            QN_TRY_ASSIGN(ast::FieldPatterns fields, parse_field_patterns("to close the record pattern"));
-            return PatternKind{PatternKind::Record{std::move(name), std::move(fields)}};
+            auto& record = out.v.emplace<PatternKind::Record>();
+            record.name = std::move(name);
+            return parse_field_patterns(record.fields, "to close the record pattern");
         }
-        QN_TRY_ASSIGN(ast::Pattern inner, parse_pattern());
-        QN_TRY(expect(TokenKind::RParen, "to close the constructor pattern"));
-        return PatternKind{PatternKind::Constructor{std::move(name), ast::Box<ast::Pattern>(std::move(inner))}};
+        auto& constructor = out.v.emplace<PatternKind::Constructor>();
+        constructor.name = std::move(name);
+        QN_TRY(parse_pattern(*constructor.inner.emplace(ast::Pattern{})));
+        return expect(TokenKind::RParen, "to close the constructor pattern");
     }
-    if (name == "None") return PatternKind{PatternKind::Constructor{std::move(name), std::nullopt}};
-    return PatternKind{PatternKind::Name{std::move(name)}};
+    if (name == "None") {
+        out.v.emplace<PatternKind::Constructor>(PatternKind::Constructor{std::move(name), std::nullopt});
+        return {};
+    }
+    out.v.emplace<PatternKind::Name>(PatternKind::Name{std::move(name)});
+    return {};
 }
 
 // `Enum.Variant` or `module.Enum.Variant`, with an optional field list; the current token is the first dot.
-Parsed<ast::PatternKind> Parser::parse_variant_pattern(std::string first) {
+Checked Parser::parse_variant_pattern(std::string first, ast::PatternKind& out) {
     advance();
     std::string second;
     QN_TRY(expect_ident(second, "a variant name after '.'"));
-    ast::PatternKind::Variant variant;
+    auto& variant = out.v.emplace<PatternKind::Variant>();
     if (eat(TokenKind::Dot)) {
-        std::string third;
-        QN_TRY(expect_ident(third, "a variant name after '.'"));
+        QN_TRY(expect_ident(variant.variant, "a variant name after '.'"));
         variant.module = std::move(first);
         variant.enum_name = std::move(second);
-        variant.variant = std::move(third);
     } else {
         variant.enum_name = std::move(first);
         variant.variant = std::move(second);
@@ -76,23 +89,20 @@ Parsed<ast::PatternKind> Parser::parse_variant_pattern(std::string first) {
             return err_here("unit variants are written without parentheses — 'case " + variant.enum_name + "." +
                             variant.variant + ":'");
         }
-        QN_TRY_ASSIGN(variant.fields, parse_field_patterns("to close the variant pattern"));
+        return parse_field_patterns(variant.fields, "to close the variant pattern");
     }
-    return ast::PatternKind{std::move(variant)};
+    return {};
 }
 
-Parsed<ast::FieldPatterns> Parser::parse_field_patterns(std::string_view close_context) {
-    ast::FieldPatterns fields;
+Checked Parser::parse_field_patterns(ast::FieldPatterns& fields, std::string_view close_context) {
     while (!check(TokenKind::RParen)) {
-        std::string name;
-        QN_TRY(expect_ident(name, "a field name"));
+        ast::FieldPattern& field = fields.emplace_back();
+        QN_TRY(expect_ident(field.name, "a field name"));
         QN_TRY(expect(TokenKind::Colon, "after the field name"));
-        QN_TRY_ASSIGN(ast::Pattern pattern, parse_pattern());
-        fields.push_back(ast::FieldPattern{std::move(name), std::move(pattern)});
+        QN_TRY(parse_pattern(field.pattern));
         if (!eat(TokenKind::Comma)) break;
     }
-    QN_TRY(expect(TokenKind::RParen, close_context));
-    return fields;
+    return expect(TokenKind::RParen, close_context);
 }
 
 }  // namespace quellin

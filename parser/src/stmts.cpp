@@ -165,7 +165,7 @@ Checked Parser::parse_match(ast::StmtKind& out) {
         ast::MatchArm& arm = stmt.arms.emplace_back();
         arm.span = peek().span;
         QN_TRY(expect_kw(Keyword::Case, "— every match arm starts with 'case pattern:'"));
-        QN_TRY_ASSIGN(arm.pattern, parse_pattern());
+        QN_TRY(parse_pattern(arm.pattern));
         if (check_kw(Keyword::If)) {
             advance();
             QN_TRY(parse_expr(arm.guard.emplace()));

@@ -345,8 +345,8 @@ TEST(ModuleMemberErr, ExplainsWhatTheModuleOffers) {
 }
 
 TEST(RewriteExportedType, QualifiesOwnPubTypes) {
-    const std::unordered_set<std::string> pub{"Point", "Pair", "Shape"};
-    const std::unordered_map<std::string, Instance> instances{
+    const NameSet pub{"Point", "Pair", "Shape"};
+    const NameMap<Instance> instances{
         {"Pair[Int, Point]", Instance{"Pair", {Type::int_(), Type::record("Point")}}},
         {"Pair[Hidden, Int]", Instance{"Pair", {Type::record("Hidden"), Type::int_()}}},
         {"Secret[Int]", Instance{"Secret", {Type::int_()}}},

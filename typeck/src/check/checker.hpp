@@ -12,12 +12,12 @@
 #include <set>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include "ast/ast.hpp"
+#include "check/names.hpp"
 #include "lexer/expected.hpp"
 #include "typeck/check.hpp"
 #include "typeck/error.hpp"
@@ -59,12 +59,12 @@ struct GenericEnum {
 struct ModuleApi {
     std::vector<std::string> private_fns;
     std::vector<std::string> private_types;
-    std::unordered_map<std::string, FnSig> fns;
-    std::unordered_map<std::string, Fields> records;
-    std::unordered_map<std::string, Variants> enums;
-    std::unordered_map<std::string, GenericRecord> generic_records;
-    std::unordered_map<std::string, GenericEnum> generic_enums;
-    std::unordered_map<std::string, Instance> instances;
+    NameMap<FnSig> fns;
+    NameMap<Fields> records;
+    NameMap<Variants> enums;
+    NameMap<GenericRecord> generic_records;
+    NameMap<GenericEnum> generic_enums;
+    NameMap<Instance> instances;
 };
 
 // The variables of one block. Blocks usually declare a handful of names, so they are kept in a flat list
@@ -83,11 +83,11 @@ public:
 private:
     static constexpr std::size_t kIndexedFrom = 24;
     std::vector<std::pair<std::string, VarInfo>> entries_;
-    std::unordered_map<std::string, std::size_t> index_;
+    NameMap<std::size_t> index_;
 };
-using Apis = std::unordered_map<std::string, ModuleApi>;
+using Apis = NameMap<ModuleApi>;
 // Type parameter name -> the type inferred for it in one call or construction.
-using Bindings = std::unordered_map<std::string, Type>;
+using Bindings = NameMap<Type>;
 
 // Names that no record or enum may take.
 bool is_builtin_name(std::string_view name);
@@ -138,8 +138,8 @@ std::vector<std::string> direct_value_deps(const Type& type);
 
 // Rewrites a module's own type into the form its importers see, or describes the offending type.
 Expected<Type, std::string> rewrite_exported_type(const Type& type, const std::string& module,
-                                                  const std::unordered_set<std::string>& pub_types,
-                                                  const std::unordered_map<std::string, Instance>& instances);
+                                                  const NameSet& pub_types,
+                                                  const NameMap<Instance>& instances);
 
 class Checker {
 public:
@@ -152,17 +152,17 @@ public:
     std::string module;
     std::vector<size_t> lambda_bases;
     std::optional<Type> ret;
-    std::unordered_map<std::string, FnSig> fns;
-    std::unordered_map<std::string, Fields> records;
-    std::unordered_map<std::string, Variants> enums;
-    std::unordered_map<std::string, GenericRecord> generic_records;
-    std::unordered_map<std::string, GenericEnum> generic_enums;
-    std::unordered_map<std::string, Instance> instances;
+    NameMap<FnSig> fns;
+    NameMap<Fields> records;
+    NameMap<Variants> enums;
+    NameMap<GenericRecord> generic_records;
+    NameMap<GenericEnum> generic_enums;
+    NameMap<Instance> instances;
     std::map<std::pair<uint32_t, uint32_t>, CallInst> generic_calls;
-    std::unordered_set<std::string> tests;
+    NameSet tests;
     // The interfaces of the imported modules, by module name. They belong to the caller (the interfaces of
     // the modules checked before this one), so each import costs a pointer rather than a copy of its tables.
-    std::unordered_map<std::string, const ModuleApi*> modules;
+    NameMap<const ModuleApi*> modules;
     // The keys of `modules` in the order of the program's import statements (filled when an import is
     // installed), so that messages choosing among several modules are deterministic.
     std::vector<std::string> module_order;
@@ -286,7 +286,7 @@ public:
 
 private:
     // Names already proven free of value cycles (see check_value_cycles).
-    std::unordered_set<std::string> acyclic_;
+    NameSet acyclic_;
 };
 
 bool pattern_irrefutable(const ast::Pattern& pattern);

@@ -2,7 +2,6 @@
 // (other than through a collection, an option, a result or a function) would be infinitely large.
 
 #include <algorithm>
-#include <unordered_set>
 
 #include "check/checker.hpp"
 
@@ -75,7 +74,7 @@ Status Checker::check_value_cycle(const std::string& name, std::vector<std::stri
     // Depth-first with an explicit stack: a long chain of records must not exhaust the call stack.
     // A name whose exploration completes reaches no cycle and cannot lead back onto any path that
     // reaches it, so it is remembered and never explored again; the first error found is unchanged.
-    std::unordered_set<std::string> on_path(path.begin(), path.end());
+    NameSet on_path(path.begin(), path.end());
     std::vector<std::pair<std::string, Frame>> stack;
     stack.emplace_back(name, Frame{contained(name), 0});
     while (!stack.empty()) {
@@ -114,7 +113,7 @@ Status Checker::check_value_cycles(const ast::Program& program) {
     // The module's own declarations in source order decide which of several cycles is reported;
     // everything else (types installed from imports) follows in a fixed, sorted order.
     std::vector<std::string> order;
-    std::unordered_set<std::string> own;
+    NameSet own;
     for (const ast::Stmt& stmt : program.stmts) {
         const std::string* name = nullptr;
         if (const auto* record = ast::as<ast::StmtKind::RecordDecl>(stmt)) name = &record->name;

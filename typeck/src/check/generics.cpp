@@ -10,7 +10,7 @@ namespace quellin::typeck {
 namespace {
 
 using Kind = Type::Kind;
-using Instances = std::unordered_map<std::string, Instance>;
+using Instances = NameMap<Instance>;
 
 // The largest display form a type made from inferred bindings may have. Without a bound, a generic
 // that pairs its argument with itself doubles the type at every level of nesting.

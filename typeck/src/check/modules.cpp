@@ -48,15 +48,15 @@ Status check_declarations_only(const ast::Program& program) {
 
 Expected<std::string, std::string> rewrite_type_name(const std::string& name, std::string_view kind_word,
                                                      const std::string& module,
-                                                     const std::unordered_set<std::string>& pub_types) {
+                                                     const NameSet& pub_types) {
     if (name.find('.') != std::string::npos) return name;
     if (pub_types.contains(name)) return module + "." + name;
     return unexpected("private " + std::string(kind_word) + " '" + name + "'");
 }
 
 Expected<Fields, std::string> rewrite_fields(const Fields& fields, const std::string& module,
-                                             const std::unordered_set<std::string>& pub_types,
-                                             const std::unordered_map<std::string, Instance>& instances) {
+                                             const NameSet& pub_types,
+                                             const NameMap<Instance>& instances) {
     Fields out;
     out.reserve(fields.size());
     for (const auto& [name, ty] : fields) {
@@ -67,8 +67,8 @@ Expected<Fields, std::string> rewrite_fields(const Fields& fields, const std::st
 }
 
 Expected<Variants, std::string> rewrite_variants(const Variants& variants, const std::string& module,
-                                                 const std::unordered_set<std::string>& pub_types,
-                                                 const std::unordered_map<std::string, Instance>& instances) {
+                                                 const NameSet& pub_types,
+                                                 const NameMap<Instance>& instances) {
     Variants out;
     out.reserve(variants.size());
     for (const auto& [name, payload] : variants) {
@@ -143,7 +143,7 @@ Expected<void, TypeError> check_program(const ast::Program& program) {
 
 Status Checker::install_imports(const ast::Program& program, const Apis& apis) {
     bool seen_other = false;
-    std::unordered_set<std::string> imported;
+    NameSet imported;
     for (const ast::Stmt& stmt : program.stmts) {
         const auto* import = ast::as<ast::StmtKind::Import>(stmt);
         if (!import) {
@@ -391,7 +391,7 @@ TypeError Checker::module_member_err(const std::string& m, const std::string& me
                    pos);
     }
     if (api.fns.empty()) return err("module '" + m + "' has no pub functions yet — add one in " + m + ".qn", pos);
-    const std::unordered_map<std::string, FnSig> none;
+    const NameMap<FnSig> none;
     return err(
         "module '" + m + "' has no pub function '" + member + "' — available: " + sorted_joined_keys(api.fns, none),
         pos);
@@ -399,7 +399,7 @@ TypeError Checker::module_member_err(const std::string& m, const std::string& me
 
 Expected<ModuleApi, TypeError> Checker::compute_interface(const ast::Program& program) const {
     ModuleApi api;
-    std::unordered_set<std::string> pub_types;
+    NameSet pub_types;
     for (const ast::Stmt& stmt : program.stmts) {
         const auto* record = ast::as<ast::StmtKind::RecordDecl>(stmt);
         const auto* enum_decl = ast::as<ast::StmtKind::EnumDecl>(stmt);
@@ -488,8 +488,8 @@ Expected<ModuleApi, TypeError> Checker::compute_interface(const ast::Program& pr
 }
 
 Expected<Type, std::string> rewrite_exported_type(const Type& type, const std::string& module,
-                                                  const std::unordered_set<std::string>& pub_types,
-                                                  const std::unordered_map<std::string, Instance>& instances) {
+                                                  const NameSet& pub_types,
+                                                  const NameMap<Instance>& instances) {
     switch (type.kind) {
         case Kind::Int:
         case Kind::Float:

@@ -11,7 +11,7 @@ namespace {
 // differ in one place (item1, item2, ...) would all land in one bucket.
 TEST(NameHash, EveryByteOfANameCounts) {
     const NameHash hash;
-    for (std::size_t length = 1; length <= 40; ++length) {
+    for (std::size_t length = 1; length <= 48; ++length) {
         std::string name;
         for (std::size_t i = 0; i < length; ++i) name.push_back(static_cast<char>('a' + i % 26));
         const std::size_t original = hash(name);

@@ -12,28 +12,27 @@
 
 namespace quellin::typeck {
 
-// Names are looked up for nearly every node checked, and nearly all of them are at most 16 bytes
-// long: those are read in two overlapping fixed-size loads that together cover every byte, instead
-// of a loop over the bytes. Longer names, which could share their ends, hash every byte.
+// Names are looked up for nearly every node checked, and nearly all of them are at most 32 bytes long
+// (qualified names like 'geometry.Point' included): those are read in fixed-size loads from both ends
+// that together cover every byte, instead of a loop over the bytes. Longer names hash every byte.
 struct NameHash {
     using is_transparent = void;
 
     std::size_t operator()(std::string_view name) const noexcept {
         const std::size_t size = name.size();
         const char* const bytes = name.data();
+        if (size > 32) return std::hash<std::string_view>{}(name);
         uint64_t first = 0;
         uint64_t last = 0;
-        if (size > 16) return std::hash<std::string_view>{}(name);
-        if (size >= 8) {
-            std::memcpy(&first, bytes, 8);
-            std::memcpy(&last, bytes + size - 8, 8);
+        if (size > 16) {
+            first = load<uint64_t>(bytes) ^ rotate(load<uint64_t>(bytes + 8));
+            last = load<uint64_t>(bytes + size - 16) ^ rotate(load<uint64_t>(bytes + size - 8));
+        } else if (size >= 8) {
+            first = load<uint64_t>(bytes);
+            last = load<uint64_t>(bytes + size - 8);
         } else if (size >= 4) {
-            uint32_t head = 0;
-            uint32_t tail = 0;
-            std::memcpy(&head, bytes, 4);
-            std::memcpy(&tail, bytes + size - 4, 4);
-            first = head;
-            last = tail;
+            first = load<uint32_t>(bytes);
+            last = load<uint32_t>(bytes + size - 4);
         } else if (size > 0) {
             first = uint64_t{static_cast<unsigned char>(bytes[0])} |
                     uint64_t{static_cast<unsigned char>(bytes[size / 2])} << 8 |
@@ -43,6 +42,16 @@ struct NameHash {
         mixed = (mixed ^ last) * 0xC2B2AE3D27D4EB4Fu;
         return static_cast<std::size_t>(mixed ^ (mixed >> 32));
     }
+
+private:
+    template <class Word>
+    static uint64_t load(const char* bytes) {
+        Word word;
+        std::memcpy(&word, bytes, sizeof word);
+        return word;
+    }
+    // Keeps the two words of one end apart, so that swapping them changes the hash.
+    static uint64_t rotate(uint64_t word) { return word << 29 | word >> 35; }
 };
 
 template <class Value>

@@ -17,14 +17,22 @@ struct Type {
     // Record, Enum, TypeParam: the name (an instance key for generic instantiations).
     std::string name;
     // Component types: List/Set/Option [elem]; Map [key, value]; Result [ok, err]; Tuple [elems...];
-    // Fn [params..., result] (the result is always the last entry).
-    std::vector<Type> args;
+    // Fn [params..., result] (the result is always the last entry). Held in a union so that the
+    // destructor decides whether the vector needs destroying (see ~Type).
+    union {
+        std::vector<Type> args;
+    };
 
-    Type() = default;
+    Type() : args() {}
     Type(Kind kind, std::string name, std::vector<Type> args)
         : kind(kind), name(std::move(name)), args(std::move(args)) {}
-    Type(const Type&) = default;
-    Type& operator=(const Type&) = default;
+    Type(const Type& other) : kind(other.kind), name(other.name), args(other.args) {}
+    Type& operator=(const Type& other) {
+        kind = other.kind;
+        name = other.name;
+        args = other.args;
+        return *this;
+    }
     // Types are moved at every step of checking, and most have no name. Moving a short string copies
     // its inline characters through a memcpy call of varying length, so an empty name is not moved.
     Type(Type&& other) noexcept : kind(other.kind), args(std::move(other.args)) {
@@ -40,7 +48,12 @@ struct Type {
         args = std::move(other.args);
         return *this;
     }
-    ~Type() = default;
+    // Checking makes and drops types by the hundred thousand, and most have no components. A vector
+    // without capacity owns nothing, so its destructor, a call the compiler cannot inline for this
+    // recursive type, is skipped for it.
+    ~Type() {
+        if (args.capacity() != 0) args.~vector();
+    }
 
     static Type int_() { return Type{Kind::Int, {}, {}}; }
     static Type float_() { return Type{Kind::Float, {}, {}}; }
@@ -72,7 +85,9 @@ struct Type {
     // The display form, e.g. "List[Int]", "fn(Int, Text) -> Bool".
     std::string to_string() const;
 
-    friend bool operator==(const Type&, const Type&) = default;
+    friend bool operator==(const Type& a, const Type& b) {
+        return a.kind == b.kind && a.name == b.name && a.args == b.args;
+    }
 };
 
 // The display forms of `types` joined by ", ".

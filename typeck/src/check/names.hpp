@@ -22,12 +22,17 @@ struct NameHash {
         const std::size_t size = name.size();
         const char* const bytes = name.data();
         if (size > 32) return std::hash<std::string_view>{}(name);
+        if (size > 16) {
+            // Four words, each mixed in before the next, as the shorter forms below mix their two.
+            uint64_t mixed = ((uint64_t{size} << 56) ^ load<uint64_t>(bytes)) * kOdd1;
+            mixed = (mixed ^ load<uint64_t>(bytes + 8)) * kOdd2;
+            mixed = (mixed ^ load<uint64_t>(bytes + size - 16)) * kOdd1;
+            mixed = (mixed ^ load<uint64_t>(bytes + size - 8)) * kOdd2;
+            return static_cast<std::size_t>(mixed ^ (mixed >> 32));
+        }
         uint64_t first = 0;
         uint64_t last = 0;
-        if (size > 16) {
-            first = load<uint64_t>(bytes) ^ rotate(load<uint64_t>(bytes + 8));
-            last = load<uint64_t>(bytes + size - 16) ^ rotate(load<uint64_t>(bytes + size - 8));
-        } else if (size >= 8) {
+        if (size >= 8) {
             first = load<uint64_t>(bytes);
             last = load<uint64_t>(bytes + size - 8);
         } else if (size >= 4) {
@@ -38,20 +43,21 @@ struct NameHash {
                     uint64_t{static_cast<unsigned char>(bytes[size / 2])} << 8 |
                     uint64_t{static_cast<unsigned char>(bytes[size - 1])} << 16;
         }
-        uint64_t mixed = (first ^ (uint64_t{size} << 56)) * 0x9E3779B97F4A7C15u;
-        mixed = (mixed ^ last) * 0xC2B2AE3D27D4EB4Fu;
+        uint64_t mixed = (first ^ (uint64_t{size} << 56)) * kOdd1;
+        mixed = (mixed ^ last) * kOdd2;
         return static_cast<std::size_t>(mixed ^ (mixed >> 32));
     }
 
 private:
+    static constexpr uint64_t kOdd1 = 0x9E3779B97F4A7C15u;
+    static constexpr uint64_t kOdd2 = 0xC2B2AE3D27D4EB4Fu;
+
     template <class Word>
     static uint64_t load(const char* bytes) {
         Word word;
         std::memcpy(&word, bytes, sizeof word);
         return word;
     }
-    // Keeps the two words of one end apart, so that swapping them changes the hash.
-    static uint64_t rotate(uint64_t word) { return word << 29 | word >> 35; }
 };
 
 template <class Value>

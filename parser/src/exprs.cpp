@@ -3,9 +3,7 @@
 
 #include <algorithm>
 #include <iterator>
-#include <type_traits>
 #include <utility>
-#include <variant>
 
 #include "lexer/lexer.hpp"
 #include "parser_impl.hpp"
@@ -80,12 +78,6 @@ std::optional<ConstructTarget> construct_target(ast::Expr& target) {
     return ConstructTarget{std::move(variant->name), std::move(enum_field->name), std::move(module->name)};
 }
 
-// Whether the union of expression kinds holds K in a Box rather than in place.
-template <class K, class Union>
-constexpr bool holds_boxed = false;
-template <class K, class... Kinds>
-constexpr bool holds_boxed<K, std::variant<Kinds...>> = (std::is_same_v<ast::Box<K>, Kinds> || ...);
-
 }  // namespace
 
 // Node construction stays out of line: its temporaries would otherwise enlarge every frame of the
@@ -95,7 +87,7 @@ constexpr bool holds_boxed<K, std::variant<Kinds...>> = (std::is_same_v<ast::Box
 template <class K, class... Args>
 [[gnu::noinline]] void Parser::build(ast::Expr& out, Span span, uint32_t height, Args&&... args) {
     K node{std::forward<Args>(args)...};
-    if constexpr (holds_boxed<K, decltype(out.kind.v)>) {
+    if constexpr (ast::holds_boxed<K, decltype(out.kind.v)>) {
         out.kind.v.template emplace<ast::Box<K>>(std::move(node));
     } else {
         out.kind.v.template emplace<K>(std::move(node));

@@ -350,10 +350,16 @@ struct Program {
     std::vector<Stmt> stmts;
 };
 
+// Whether the tagged union `Union` holds its alternative K in a Box rather than in place.
+template <class K, class Union>
+constexpr bool holds_boxed = false;
+template <class K, class... Alternatives>
+constexpr bool holds_boxed<K, std::variant<Alternatives...>> = (std::is_same_v<Box<K>, Alternatives> || ...);
+
 // The alternative K of a tagged union, held in place or in a Box.
 template <class K, class... Alternatives>
 const K* alternative(const std::variant<Alternatives...>& v) {
-    if constexpr ((std::is_same_v<K, Alternatives> || ...)) {
+    if constexpr (!holds_boxed<K, std::variant<Alternatives...>>) {
         return std::get_if<K>(&v);
     } else {
         const auto* boxed = std::get_if<Box<K>>(&v);

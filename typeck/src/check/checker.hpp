@@ -55,16 +55,21 @@ struct GenericEnum {
     Variants variants;
 };
 
-// The public interface of one checked module; names are the module's own, unqualified.
-struct ModuleApi {
-    std::vector<std::string> private_fns;
-    std::vector<std::string> private_types;
+// Functions, records and enums by name, and the generic instances they use: what a checker knows of
+// its module, and what a checked module offers its importers.
+struct DeclarationTables {
     NameMap<FnSig> fns;
     NameMap<Fields> records;
     NameMap<Variants> enums;
     NameMap<GenericRecord> generic_records;
     NameMap<GenericEnum> generic_enums;
     NameMap<Instance> instances;
+};
+
+// The public interface of one checked module; names are the module's own, unqualified.
+struct ModuleApi : DeclarationTables {
+    std::vector<std::string> private_fns;
+    std::vector<std::string> private_types;
 };
 
 // The variables of one block. Blocks usually declare a handful of names, so they are kept in a flat list
@@ -141,7 +146,7 @@ Expected<Type, std::string> rewrite_exported_type(const Type& type, const std::s
                                                   const NameSet& pub_types,
                                                   const NameMap<Instance>& instances);
 
-class Checker {
+class Checker : public DeclarationTables {
 public:
     explicit Checker(std::string module_name);
 
@@ -152,12 +157,6 @@ public:
     std::string module;
     std::vector<size_t> lambda_bases;
     std::optional<Type> ret;
-    NameMap<FnSig> fns;
-    NameMap<Fields> records;
-    NameMap<Variants> enums;
-    NameMap<GenericRecord> generic_records;
-    NameMap<GenericEnum> generic_enums;
-    NameMap<Instance> instances;
     std::map<std::pair<uint32_t, uint32_t>, CallInst> generic_calls;
     NameSet tests;
     // The interfaces of the imported modules, by module name. They belong to the caller (the interfaces of

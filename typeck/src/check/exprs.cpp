@@ -57,10 +57,6 @@ TResult<Type> fail(const std::string& message, Span pos) { return unexpected(err
 
 std::string quoted(const std::string& name) { return "'" + name + "'"; }
 
-bool is_builtin_fn(const std::string& name) {
-    return name == "env"sv || name == "args"sv || name == "print"sv || name == "read_file"sv || name == "write_file"sv;
-}
-
 std::string field_names(const Fields& fields) {
     std::vector<std::string> names;
     names.reserve(fields.size());
@@ -127,7 +123,8 @@ TResult<Type> check_ident(Checker& c, const std::string& name, const ExpectedTyp
         }
         return fn_type(fn->second);
     }
-    if (is_builtin_fn(name)) {
+    // The constructors among the reserved names were answered above; the rest are the builtin functions.
+    if (is_reserved_builtin_name(name)) {
         return fail(quoted(name) + " is a builtin, not a value — call " + name + "(...)", pos);
     }
     if (c.in_outer_scopes(name)) {

@@ -10,6 +10,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "escapes.hpp"
 #include "lexer/utf8.hpp"
 
 #if defined(__linux__)
@@ -109,20 +110,22 @@ void advise_huge_pages(void* data, std::size_t bytes) {
 #endif
 }
 
-// Characters [first, last) appended as UTF-8: bytes of plain ASCII input go as they are.
-void append_chars(std::string& out, const char* first, const char* last) { out.append(first, last); }
-
-void append_chars(std::string& out, const char32_t* first, const char32_t* last) { append_utf8(out, first, last); }
+// Where the characters of a decoded text stand in its UTF-8 form: the byte offset of each character,
+// then the length of the whole.
+using ByteOffsets = std::vector<size_t>;
 
 // One run over one source text, given as its characters: the bytes of plain ASCII input, or the decoded
 // Unicode scalar values of any other. Reads the characters by index, looking at most two characters
-// ahead and never stepping back.
+// ahead and never stepping back. The texts of tokens are views of the characters' UTF-8 form: the
+// plain ASCII input itself, or `utf8`, the decoded characters encoded again, with `offsets` into it.
 template <class Char>
 class Lexer {
 public:
     // Appends the tokens to `out`, which a streaming reader may empty of the tokens it has consumed
     // between calls of run_until.
-    Lexer(std::basic_string_view<Char> chars, std::vector<Token>& out) : chars(chars), tokens(out) {
+    Lexer(std::basic_string_view<Char> chars, std::vector<Token>& out, std::string_view utf8 = {},
+          const ByteOffsets* offsets = nullptr)
+        : chars(chars), utf8(utf8), offsets(offsets), tokens(out) {
         indent_stack.push_back(0);
     }
 
@@ -150,6 +153,8 @@ public:
 
 private:
     std::basic_string_view<Char> chars;
+    std::string_view utf8;
+    const ByteOffsets* offsets;
     std::vector<uint32_t> indent_stack;
     std::vector<Token>& tokens;
     // The tag of the last token out, kept apart from `tokens`, which a reader may have emptied. A
@@ -208,16 +213,14 @@ private:
         return end - pos;
     }
 
-    // Characters [begin, end) as UTF-8.
-    std::string text_of(size_t begin, size_t end) const {
-        std::string text;
-        append_text(text, begin, end);
-        return text;
-    }
-
-    // Characters [begin, end) appended to `out` as UTF-8, e.g. straight into a new token's text.
-    void append_text(std::string& out, size_t begin, size_t end) const {
-        append_chars(out, chars.data() + begin, chars.data() + end);
+    // Characters [begin, end) as UTF-8, for a token's text.
+    std::string_view view_of(size_t begin, size_t end) const {
+        if constexpr (std::is_same_v<Char, char>) {
+            return std::string_view(chars.data() + begin, end - begin);
+        } else {
+            const size_t first = (*offsets)[begin];
+            return utf8.substr(first, (*offsets)[end] - first);
+        }
     }
 
     void skip_to_line_end() { advance(run_length(is_not_line_feed)); }
@@ -354,7 +357,7 @@ private:
         if (peek() == ' ') advance(1);
         const size_t begin = pos;
         advance(run_length(is_not_line_feed));
-        append_text(push_kind(TokenKind::DocComment, start).text, begin, pos);
+        push_kind(TokenKind::DocComment, start).text = view_of(begin, pos);
     }
 
     void lex_word(Span start) {
@@ -382,7 +385,7 @@ private:
                 return;
             }
         }
-        append_text(push_kind(TokenKind::Ident, start).text, begin, pos);
+        push_kind(TokenKind::Ident, start).text = view_of(begin, pos);
     }
 
     // Digits go to both buffers; underscores, which only separate digits, only to `raw`.
@@ -466,21 +469,18 @@ private:
         return {};
     }
 
+    // Checks a text literal and takes its body as written; text_parts resolves it when the parser
+    // reads it.
     Expected<void, LexError> lex_text(Span start) {
         bump();
-        std::vector<StringPart> parts;
-        std::string buffer;
+        const size_t begin = pos;
         while (true) {
             const char32_t c = peek();
             if (c == kEnd || c == '\n') return fail(LexErrorKind::UnterminatedString, start);
             if (c == '"') {
+                const size_t end = pos;
                 bump();
-                // An empty literal still has one (empty) part; a literal ending in an
-                // interpolation has no empty part after it.
-                if (!buffer.empty() || parts.empty()) {
-                    parts.push_back(StringPart{StringPart::Lit{std::move(buffer)}});
-                }
-                push_kind(TokenKind::Text, start).parts = std::move(parts);
+                push_kind(TokenKind::Text, start).text = view_of(begin, end);
                 return {};
             }
             if (c == '\\') {
@@ -490,35 +490,22 @@ private:
                 // Past the pair: the column after it, or column 1 of the next line after a
                 // backslash that ends the line.
                 bump();
-                switch (escaped) {
-                    case '"': buffer.push_back('"'); break;
-                    case '\\': buffer.push_back('\\'); break;
-                    case 'n': buffer.push_back('\n'); break;
-                    case 'r': buffer.push_back('\r'); break;
-                    case 't': buffer.push_back('\t'); break;
-                    case '{': buffer.push_back('{'); break;
-                    case '}': buffer.push_back('}'); break;
-                    default: return fail_with_char(LexErrorKind::InvalidEscape, here(), escaped);
-                }
+                if (!escape_value(escaped)) return fail_with_char(LexErrorKind::InvalidEscape, here(), escaped);
                 continue;
             }
             if (c == '{') {
-                QN_TRY(lex_interpolation(parts, buffer));
+                QN_TRY(lex_interpolation());
                 continue;
             }
             if (c == '}') return fail(LexErrorKind::UnmatchedCloseBrace, here());
-            const size_t begin = pos;
             advance(run_length(is_plain_text_char));
-            append_chars(buffer, chars.data() + begin, chars.data() + pos);
         }
     }
 
-    // Collects the source text between `{` and its matching `}`; the parser lexes it on its own.
-    // The text is copied verbatim, so it is one slice of the input, taken once its end is known.
-    Expected<void, LexError> lex_interpolation(std::vector<StringPart>& parts, std::string& buffer) {
+    // Steps from `{` over its matching `}`: the parser lexes the code between them on its own.
+    Expected<void, LexError> lex_interpolation() {
         const Span brace = here();
         bump();
-        const Span inner = here();
         const size_t begin = pos;
         size_t depth = 0;
         while (true) {
@@ -535,16 +522,10 @@ private:
         }
         const size_t end = pos;
         bump();
-
         if (std::all_of(chars.data() + begin, chars.data() + end,
                         [](const Char c) { return is_whitespace(static_cast<char32_t>(c)); })) {
             return fail(LexErrorKind::EmptyInterpolation, brace);
         }
-        if (!buffer.empty()) {
-            parts.push_back(StringPart{StringPart::Lit{std::move(buffer)}});
-            buffer.clear();
-        }
-        parts.push_back(StringPart{StringPart::Interp{text_of(begin, end), inner}});
         return {};
     }
 
@@ -587,7 +568,9 @@ constexpr size_t kAll = std::numeric_limits<size_t>::max();
 template <class Char>
 class LexingSource final : public TokenStream::Source {
 public:
-    LexingSource(std::basic_string_view<Char> chars, std::vector<Token>& out, bool at_once) : lexer_(chars, out) {
+    LexingSource(std::basic_string_view<Char> chars, std::vector<Token>& out, bool at_once,
+                 std::string_view utf8 = {}, const ByteOffsets* offsets = nullptr)
+        : lexer_(chars, out, utf8, offsets) {
         if (at_once) lexer_.reserve_for_whole_text();
     }
 
@@ -597,17 +580,38 @@ private:
     Lexer<Char> lexer_;
 };
 
-// Text beyond plain ASCII is lexed from its decoded characters, which the source keeps alive.
+// A text beyond plain ASCII as its decoded characters, and those characters encoded again as UTF-8,
+// the text its tokens' texts are views of. The encoding differs from the source where decoding dropped
+// a carriage return or replaced a malformed sequence.
+struct DecodedText {
+    std::vector<char32_t> chars;
+    std::string utf8;
+    ByteOffsets offsets;
+
+    explicit DecodedText(std::string_view source) : chars(decode_without_carriage_returns(source)) {
+        offsets.reserve(chars.size() + 1);
+        utf8.reserve(chars.size());
+        for (const char32_t c : chars) {
+            offsets.push_back(utf8.size());
+            append_utf8(utf8, c);
+        }
+        offsets.push_back(utf8.size());
+    }
+};
+
+// Text beyond plain ASCII is lexed from its decoded characters.
 class DecodedSource final : public TokenStream::Source {
 public:
     DecodedSource(std::string_view source, std::vector<Token>& out, bool at_once)
-        : chars_(decode_without_carriage_returns(source)),
-          lexing_(std::u32string_view(chars_.data(), chars_.size()), out, at_once) {}
+        : text_(std::make_shared<const DecodedText>(source)),
+          lexing_(std::u32string_view(text_->chars.data(), text_->chars.size()), out, at_once, text_->utf8,
+                  &text_->offsets) {}
 
     Expected<bool, LexError> fill(size_t want) override { return lexing_.fill(want); }
+    std::shared_ptr<const void> text() const override { return text_; }
 
 private:
-    std::vector<char32_t> chars_;
+    std::shared_ptr<const DecodedText> text_;
     LexingSource<char32_t> lexing_;
 };
 
@@ -620,10 +624,12 @@ std::unique_ptr<TokenStream::Source> lexer_for(std::string_view source, std::vec
 
 }  // namespace
 
-Expected<std::vector<Token>, LexError> tokenize(std::string_view source) {
-    std::vector<Token> tokens;
-    QN_TRY(lexer_for(source, tokens, true)->fill(kAll));
-    return tokens;
+Expected<TokenList, LexError> tokenize(std::string_view source) {
+    TokenList list;
+    const auto lexer = lexer_for(source, list.tokens, true);
+    QN_TRY(lexer->fill(kAll));
+    list.text = lexer->text();
+    return list;
 }
 
 // ---- TokenStream ----
@@ -635,10 +641,11 @@ TokenStream::TokenStream(std::string_view source) {
     // for the allocator to reuse its memory from one text to the next; see kLexAsReadFrom.
     const bool at_once = source.size() < kLexAsReadFrom;
     source_ = lexer_for(source, window_, at_once);
+    text_ = source_->text();
     fill_to(at_once ? kAll : kBatch);
 }
 
-TokenStream::TokenStream(std::vector<Token> tokens) : window_(std::move(tokens)) {
+TokenStream::TokenStream(TokenList tokens) : window_(std::move(tokens.tokens)), text_(std::move(tokens.text)) {
     if (window_.empty() || window_.back().kind.tag != TokenKind::Eof) window_.emplace_back().kind.tag = TokenKind::Eof;
 }
 

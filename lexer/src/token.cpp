@@ -218,9 +218,9 @@ TokenKind TokenKind::make_bool(bool v) {
     return kind;
 }
 
-TokenKind TokenKind::make_ident(std::string name) {
+TokenKind TokenKind::make_ident(std::string_view name) {
     TokenKind kind(Ident);
-    kind.text = std::move(name);
+    kind.text = name;
     return kind;
 }
 
@@ -230,15 +230,15 @@ TokenKind TokenKind::make_keyword(quellin::Keyword::Value kw) {
     return kind;
 }
 
-TokenKind TokenKind::make_doc(std::string text) {
+TokenKind TokenKind::make_doc(std::string_view text) {
     TokenKind kind(DocComment);
-    kind.text = std::move(text);
+    kind.text = text;
     return kind;
 }
 
-TokenKind TokenKind::make_text(std::vector<StringPart> parts) {
+TokenKind TokenKind::make_text(std::string_view body) {
     TokenKind kind(Text);
-    kind.parts = std::move(parts);
+    kind.text = body;
     return kind;
 }
 
@@ -247,8 +247,8 @@ bool operator==(const TokenKind& a, const TokenKind& b) {
     switch (a.tag) {
         case TokenKind::Int: return a.int_value == b.int_value;
         case TokenKind::Float: return a.float_value == b.float_value;
-        case TokenKind::Text: return a.parts == b.parts;
         case TokenKind::Bool: return a.bool_value == b.bool_value;
+        case TokenKind::Text:
         case TokenKind::Ident:
         case TokenKind::DocComment: return a.text == b.text;
         case TokenKind::Keyword: return a.keyword == b.keyword;
@@ -270,7 +270,7 @@ std::string TokenKind::display() const {
         case Text: {
             out = "Text(";
             bool first = true;
-            for (const StringPart& part : parts) {
+            for (const StringPart& part : text_parts(text, Span{})) {
                 if (!first) out += " + ";
                 first = false;
                 if (const auto* lit = std::get_if<StringPart::Lit>(&part.v)) {
@@ -288,7 +288,9 @@ std::string TokenKind::display() const {
             out = bool_value ? "Bool(true)" : "Bool(false)";
             break;
         case Ident:
-            out = "Ident(" + text + ")";
+            out = "Ident(";
+            out += text;
+            out.push_back(')');
             break;
         case Keyword:
             out = "Keyword(";

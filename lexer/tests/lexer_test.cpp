@@ -58,6 +58,10 @@ TEST(Lexer, CarriageReturnsAreInvisible) {
     const std::string_view crlf = "fn f():\r\n    let s = \"a{x}\"\r\n\r\n    g(1,\r\n      2)\r\n";
     EXPECT_EQ(lex(crlf), lex(lf));
     EXPECT_EQ(lex("a\r\rb"), "Ident(ab)@1:1, Newline@1:3, Eof@1:3");
+    // Beyond plain ASCII, names, comments and literals read the text without its carriage returns too.
+    EXPECT_EQ(lex("/// caf\xC3\xA9\r\na\r\rb = \"\xC3\xA9\r{x}\"\r\n"),
+              "DocComment(\"caf\xC3\xA9\")@1:1, Newline@1:9, Ident(ab)@2:1, Assign '='@2:4, "
+              "Text(\"\xC3\xA9\" + {x})@2:6, Newline@2:12, Eof@3:1");
 }
 
 TEST(Lexer, WordsAndOperators) {
@@ -114,7 +118,8 @@ TEST(Lexer, TextLiterals) {
 TEST(Lexer, InterpolationCarriesThePositionAfterItsBrace) {
     const auto result = tokenize("\nf(\"ab{cd}{ e}\")");
     ASSERT_TRUE(result);
-    const std::vector<StringPart>& parts = (*result)[2].kind.parts;
+    const Token& text = (*result)[2];
+    const std::vector<StringPart> parts = text_parts(text.kind.text, text.span);
     ASSERT_EQ(parts.size(), 3u);
     EXPECT_EQ(parts[1], (StringPart{StringPart::Interp{"cd", Span{2, 7}}}));
     EXPECT_EQ(parts[2], (StringPart{StringPart::Interp{" e", Span{2, 11}}}));

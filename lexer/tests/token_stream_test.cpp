@@ -130,7 +130,7 @@ TEST(TokenStream, ReadsTokensLexedBeforehand) {
     EXPECT_FALSE(stream.finish().has_value());
 
     // Without a closing Eof, the stream adds one.
-    TokenStream bare(std::vector<Token>{});
+    TokenStream bare(TokenList{});
     EXPECT_EQ(bare.peek().kind.tag, TokenKind::Eof);
 }
 

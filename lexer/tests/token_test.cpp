@@ -61,10 +61,6 @@ TEST(Keyword, LookupAgreesWithTheKeywordTexts) {
     for (const std::string& word : words) EXPECT_EQ(Keyword::from_ident(word), expected(word)) << word;
 }
 
-StringPart lit(std::string text) { return StringPart{StringPart::Lit{std::move(text)}}; }
-
-StringPart interp(std::string source) { return StringPart{StringPart::Interp{std::move(source), Span{1, 1}}}; }
-
 TEST(TokenKind, Display) {
     const struct {
         TokenKind kind;
@@ -88,10 +84,10 @@ TEST(TokenKind, Display) {
         {TokenKind::make_keyword(Keyword::Continue), "Keyword(continue)"},
         {TokenKind::make_keyword(Keyword::With), "Keyword(with)"},
         {TokenKind::make_doc("say \"hi\"\tnow"), R"(DocComment("say \"hi\"\tnow"))"},
-        {TokenKind::make_text({lit("")}), R"(Text(""))"},
-        {TokenKind::make_text({lit("a"), interp("x"), lit("b")}), R"(Text("a" + {x} + "b"))"},
-        {TokenKind::make_text({interp("f(\"}\")")}), R"(Text({f("}")}))"},
-        {TokenKind::make_text({lit("q\"\\\n\r\t\x01\x7f{é}")}), R"(Text("q\"\\\n\r\t\u{1}\u{7f}{é}"))"},
+        {TokenKind::make_text(""), R"(Text(""))"},
+        {TokenKind::make_text("a{x}b"), R"(Text("a" + {x} + "b"))"},
+        {TokenKind::make_text(R"({f("}")})"), R"(Text({f("}")}))"},
+        {TokenKind::make_text("q\\\"\\\\\\n\\r\\t\x01\x7f\\{é\\}"), R"(Text("q\"\\\n\r\t\u{1}\u{7f}{é}"))"},
         {TokenKind::Plus, "Plus '+'"},
         {TokenKind::NotEq, "NotEq '!='"},
         {TokenKind::Arrow, "Arrow '->'"},
@@ -120,12 +116,48 @@ TEST(TokenKind, EqualityComparesTagAndPayload) {
     EXPECT_NE(TokenKind::make_ident("x"), TokenKind::make_ident("y"));
     EXPECT_NE(TokenKind::make_ident("x"), TokenKind::make_doc("x"));
     EXPECT_NE(TokenKind::make_keyword(Keyword::If), TokenKind::make_keyword(Keyword::Elif));
-    EXPECT_EQ(TokenKind::make_text({lit("a"), interp("b")}), TokenKind::make_text({lit("a"), interp("b")}));
-    EXPECT_NE(TokenKind::make_text({lit("a")}), TokenKind::make_text({interp("a")}));
+    EXPECT_EQ(TokenKind::make_text("a{b}"), TokenKind::make_text("a{b}"));
+    EXPECT_NE(TokenKind::make_text("a"), TokenKind::make_text("{a}"));
+    EXPECT_NE(TokenKind::make_text("x"), TokenKind::make_ident("x"));
     EXPECT_EQ(TokenKind(TokenKind::Newline), TokenKind(TokenKind::Newline));
     EXPECT_NE(TokenKind(TokenKind::Plus), TokenKind(TokenKind::Minus));
     EXPECT_TRUE(TokenKind::make_keyword(Keyword::Let).is_keyword(Keyword::Let));
     EXPECT_FALSE(TokenKind::make_ident("let").is_keyword(Keyword::Let));
+}
+
+StringPart lit(std::string text) { return StringPart{StringPart::Lit{std::move(text)}}; }
+
+StringPart interp(std::string source, uint32_t col) {
+    return StringPart{StringPart::Interp{std::move(source), Span{3, col}}};
+}
+
+// A literal's body read into pieces, its opening quote at line 3, column 5: the body starts at column 6.
+TEST(TextParts, ResolveEscapesAndPlaceInterpolations) {
+    const struct {
+        std::string_view body;
+        std::vector<StringPart> parts;
+    } cases[] = {
+        {"", {lit("")}},
+        {"plain", {lit("plain")}},
+        {"a{x}b", {lit("a"), interp("x", 8), lit("b")}},
+        {"a{x}", {lit("a"), interp("x", 8)}},
+        {"{a}{ b }", {interp("a", 7), interp(" b ", 10)}},
+        {R"(\"\\\n\t\r\{\})", {lit("\"\\\n\t\r{}")}},
+        {R"(\{x\}{y})", {lit("{x}"), interp("y", 12)}},
+        {"é→{x}", {lit("é→"), interp("x", 9)}},
+        {R"({f("}{")}!)", {interp(R"(f("}{"))", 7), lit("!")}},
+        {R"({g("\"}")})", {interp(R"(g("\"}"))", 7)}},
+        {"{ {k: 1}[k] }", {interp(" {k: 1}[k] ", 7)}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(text_parts(c.body, Span{3, 5}), c.parts) << c.body;
+}
+
+// Bodies the lexer would refuse still read to an end, without reading past it.
+TEST(TextParts, ReadUncheckedBodiesToTheirEnd) {
+    for (const std::string_view body : {"\\", "{", "{\"", "{\"\\", "a}", "{{x}", "\\q"}) {
+        const std::vector<StringPart> parts = text_parts(body, Span{1, 1});
+        EXPECT_FALSE(parts.empty()) << body;
+    }
 }
 
 }  // namespace

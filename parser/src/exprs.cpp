@@ -310,7 +310,7 @@ Checked Parser::parse_primary(ast::Expr& out) {
     case TokenKind::Float: build<ExprKind::Float>(out, span, 1, advance().kind.float_value); return {};
     case TokenKind::Bool: build<ExprKind::Bool>(out, span, 1, advance().kind.bool_value); return {};
     case TokenKind::Ident:
-        build<ExprKind::Ident>(out, span, 1, std::move(advance().kind.text));
+        build<ExprKind::Ident>(out, span, 1, std::string(advance().kind.text));
         return {};
     case TokenKind::Text: return parse_text(out);
     case TokenKind::Keyword:
@@ -421,8 +421,9 @@ Checked Parser::parse_set(ast::Expr& out, Span span) {
 // ---- Text literals and interpolation ----
 
 Checked Parser::parse_text(ast::Expr& out) {
-    const Span span = peek().span;
-    std::vector<StringPart> pieces = std::move(advance().kind.parts);
+    const Token& token = advance();
+    const Span span = token.span;
+    std::vector<StringPart> pieces = text_parts(token.kind.text, span);
     std::vector<ast::TextPart> parts;
     parts.reserve(pieces.size());
     uint32_t tallest = 0;
@@ -452,13 +453,8 @@ Parsed<ast::TextPart> Parser::parse_interpolation(StringPart::Interp piece) {
                                      Span{piece.span.line, error.span.col + shift}});
     }
     const auto to_host = [&](Span& span) { span = Span{piece.span.line, span.col + shift}; };
-    for (Token& token : *tokens) {
-        to_host(token.span);
-        // A text literal inside the interpolation carries the positions of its own interpolations.
-        for (StringPart& part : token.kind.parts) {
-            if (auto* nested = std::get_if<StringPart::Interp>(&part.v)) to_host(nested->span);
-        }
-    }
+    // A text literal inside the interpolation places its own interpolations from its moved position.
+    for (Token& token : tokens->tokens) to_host(token.span);
     TokenStream stream(std::move(tokens).value());
     Parser inner(stream, nesting_);
     ast::Expr expr;
@@ -486,7 +482,7 @@ Parsed<LambdaHead> Parser::parse_lambda_head() {
     const Span span = peek().span;
     advance();
     if (check(TokenKind::Ident)) {
-        return err_here("lambdas have no name — declare '" + peek().kind.text +
+        return err_here("lambdas have no name — declare '" + std::string(peek().kind.text) +
                         "' as a top-level function, or drop the name: 'fn(x: Int) -> Int = ...'");
     }
     QN_TRY(expect(TokenKind::LParen, "after 'fn' — lambdas are 'fn(name: Type, ...) -> Ret = expr'"));

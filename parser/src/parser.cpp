@@ -86,7 +86,7 @@ Checked Parser::expect_kw(Keyword::Value kw, std::string_view context) {
 
 Checked Parser::expect_ident(std::string& name, std::string_view what) {
     if (check(TokenKind::Ident)) {
-        name = std::move(advance().kind.text);
+        name = advance().kind.text;
         return {};
     }
     std::string message = "expected ";

@@ -70,14 +70,14 @@ private:
     // Token navigation (parser.cpp).
     const Token& peek() const { return tokens_.peek(); }
     const TokenKind& peek_kind_at() const { return tokens_.peek_next().kind; }
-    // The consumed token; callers may move its payload out, since no token is read twice.
-    Token& advance() { return tokens_.advance(); }
+    // The consumed token, valid until the next advance.
+    const Token& advance() { return tokens_.advance(); }
     bool check(TokenKind::Tag tag) const { return peek().kind.tag == tag; }
     bool check_kw(Keyword::Value kw) const { return peek().kind.is_keyword(kw); }
     bool eat(TokenKind::Tag tag);
     Checked expect(TokenKind::Tag tag, std::string_view context);
     Checked expect_kw(Keyword::Value kw, std::string_view context);
-    // Moves the identifier's name into `name`, which is often the node's own field.
+    // Copies the identifier's name into `name`, which is often the node's own field.
     Checked expect_ident(std::string& name, std::string_view what);
     Unexpected<ParseError> err_here(std::string message) const;
     // The display form of the current token, for "found ..." messages.

@@ -30,14 +30,15 @@ Checked Parser::parse_pattern(ast::Pattern& out) {
         out.kind.v.emplace<PatternKind::Bool>(PatternKind::Bool{advance().kind.bool_value});
         return {};
     case TokenKind::Text: {
-        std::vector<StringPart> parts = std::move(advance().kind.parts);
+        const Token& token = advance();
+        std::vector<StringPart> parts = text_parts(token.kind.text, token.span);
         auto* const lit = parts.size() == 1 ? std::get_if<StringPart::Lit>(&parts.front().v) : nullptr;
         if (!lit) return err_here("text patterns cannot contain interpolation — match against a plain literal");
         out.kind.v.emplace<PatternKind::Text>(PatternKind::Text{std::move(lit->text)});
         return {};
     }
     case TokenKind::Ident: {
-        std::string name = std::move(advance().kind.text);
+        std::string name(advance().kind.text);
         return parse_name_pattern(std::move(name), out.kind);
     }
     default:

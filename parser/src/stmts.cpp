@@ -182,14 +182,15 @@ Checked Parser::parse_test(ast::StmtKind& out) {
     if (!check(TokenKind::Text)) {
         return err_here("expected a test name after 'test' — 'test \"what it does\":' — found " + found());
     }
-    const std::vector<StringPart>& parts = peek().kind.parts;
+    std::vector<StringPart> parts = text_parts(peek().kind.text, peek().span);
     const auto* const single_lit = parts.size() == 1 ? std::get_if<StringPart::Lit>(&parts.front().v) : nullptr;
     if (parts.empty() || (single_lit && single_lit->text.empty())) {
         return err_here("test names describe the behavior under test — write 'test \"what it does\":'");
     }
     if (!single_lit) return err_here("test names are plain text — interpolation is not allowed here");
     auto& stmt = out.v.emplace<ast::StmtKind::Test>();
-    stmt.name = std::move(std::get<StringPart::Lit>(advance().kind.parts.front().v).text);
+    stmt.name = std::move(std::get<StringPart::Lit>(parts.front().v).text);
+    advance();
     return parse_block(stmt.body.stmts);
 }
 

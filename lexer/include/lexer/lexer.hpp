@@ -13,8 +13,22 @@
 
 namespace quellin {
 
+// A text's tokens, lexed at once. Their texts are views of the source, which must outlive them, or of
+// `text`, which the list keeps.
+struct TokenList {
+    std::vector<Token> tokens;
+    // What the tokens' texts are views of when that is not the source itself: the UTF-8 form of a
+    // text that is not plain ASCII, decoded again. Null for plain ASCII.
+    std::shared_ptr<const void> text;
+
+    std::size_t size() const { return tokens.size(); }
+    const Token& operator[](std::size_t i) const { return tokens[i]; }
+    auto begin() const { return tokens.begin(); }
+    auto end() const { return tokens.end(); }
+};
+
 // The complete token sequence of `source` (always ending with Eof), or the first lexical error.
-Expected<std::vector<Token>, LexError> tokenize(std::string_view source);
+Expected<TokenList, LexError> tokenize(std::string_view source);
 
 // The tokens of one text for a reader that looks at most one token past the current one and never
 // steps back (the parser). A long text is lexed as the reader asks for tokens, so only a small window
@@ -24,7 +38,7 @@ public:
     // Lexes `source`, which must outlive the stream.
     explicit TokenStream(std::string_view source);
     // Reads tokens lexed beforehand; an Eof is added if they do not end with one.
-    explicit TokenStream(std::vector<Token> tokens);
+    explicit TokenStream(TokenList tokens);
     TokenStream(const TokenStream&) = delete;
     TokenStream& operator=(const TokenStream&) = delete;
     ~TokenStream();
@@ -33,11 +47,11 @@ public:
     const Token& peek() const { return window_[pos_]; }
     // The token after the current one (Eof at the end).
     const Token& peek_next() const { return window_[std::min(pos_ + 1, window_.size() - 1)]; }
-    // Moves past the current token and returns it for its payload to be taken. Eof is never passed,
-    // so every later look still sees it. The reference lasts until the next call.
-    Token& advance() {
+    // Moves past the current token and returns it. Eof is never passed, so every later look still
+    // sees it. The reference lasts until the next call.
+    const Token& advance() {
         if (source_ && window_.size() - pos_ < kLookahead) refill();
-        Token& token = window_[pos_];
+        const Token& token = window_[pos_];
         if (token.kind.tag != TokenKind::Eof) ++pos_;
         return token;
     }
@@ -52,6 +66,8 @@ public:
         virtual ~Source();
         // Lexes until the window holds at least `want` tokens; true once the text is done.
         virtual Expected<bool, LexError> fill(std::size_t want) = 0;
+        // What the tokens' texts are views of when that is not the source itself (see TokenList).
+        virtual std::shared_ptr<const void> text() const { return nullptr; }
     };
 
 private:
@@ -71,6 +87,7 @@ private:
     std::vector<Token> window_;
     std::size_t pos_ = 0;
     std::unique_ptr<Source> source_;  // null once the text is lexed to its end or failed
+    std::shared_ptr<const void> text_;  // kept to the end: the tokens' texts may be views of it
     std::optional<LexError> error_;
 };
 

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
@@ -64,11 +65,11 @@ struct StringPart {
     X(Eof, "Eof")
 
 // A token kind: a tag plus the payload that the tag uses (the other payload fields stay empty).
+// Kinds are plain values that own nothing, so a file's tokens are cheap to make, move and drop.
 struct TokenKind {
 #define QN_TOKEN_TAG(name, display) name,
     enum Tag : uint8_t { Int, Float, Text, Bool, Ident, Keyword, DocComment, QN_PUNCT_TOKENS(QN_TOKEN_TAG) };
 #undef QN_TOKEN_TAG
-
     Tag tag = Eof;
     // A kind carries at most one scalar, so the scalars share one slot: tokens stay small, and a
     // large file has hundreds of thousands of them. Read only the member that the tag names.
@@ -78,19 +79,20 @@ struct TokenKind {
         bool bool_value;                     // Bool
         quellin::Keyword::Value keyword;     // Keyword
     };
-    std::string text;                        // Ident name, DocComment text
-    std::vector<StringPart> parts;           // Text
+    // Ident name, DocComment text, or a Text literal's body between its quotes, escapes and
+    // interpolations as written (text_parts reads them). A view of the UTF-8 text the token was lexed
+    // from, which must outlive it.
+    std::string_view text;
 
     TokenKind() = default;
     TokenKind(Tag t) : tag(t) {}  // NOLINT: payload-free kinds convert implicitly
-
     static TokenKind make_int(int64_t v);
     static TokenKind make_float(double v);
     static TokenKind make_bool(bool v);
-    static TokenKind make_ident(std::string name);
+    static TokenKind make_ident(std::string_view name);
     static TokenKind make_keyword(quellin::Keyword::Value kw);
-    static TokenKind make_doc(std::string text);
-    static TokenKind make_text(std::vector<StringPart> parts);
+    static TokenKind make_doc(std::string_view text);
+    static TokenKind make_text(std::string_view body);
 
     bool is_keyword(quellin::Keyword::Value kw) const { return tag == Keyword && keyword == kw; }
 
@@ -101,9 +103,16 @@ struct TokenKind {
     std::string display() const;
 };
 
+// The pieces of a text literal whose body the lexer accepted, escapes resolved: literal runs and the
+// source of each interpolation, positioned from `quote`, where the literal's opening quote stands (a
+// text literal never spans lines). An empty body gives one empty literal piece.
+std::vector<StringPart> text_parts(std::string_view body, Span quote);
+
 struct Token {
     TokenKind kind;
     Span span;
 };
+
+static_assert(std::is_trivially_copyable_v<Token> && std::is_trivially_destructible_v<Token>);
 
 }  // namespace quellin

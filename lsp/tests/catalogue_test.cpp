@@ -455,7 +455,7 @@ std::vector<std::string> message_fragments(const std::string& source) {
         std::string text;
         if (i > 0 && source[i - 1] == 'R') {
             const size_t open = source.find('(', i);
-            const std::string close = ")" + source.substr(i + 1, open - i - 1) + "\"";
+            const std::string close = std::string(")") + source.substr(i + 1, open - i - 1) + "\"";
             const size_t end = source.find(close, open);
             text = source.substr(open + 1, end - open - 1);
             i = end + close.size() - 1;

@@ -228,7 +228,7 @@ TEST(Generics, SelfPairingNestingStopsAtTheBound) {
     // The same with a generic record: Pair[Int, Int] is 14 characters, the eighth level 5624.
     std::string src = "record Pair[A, B]:\n    first: A\n    second: B\nlet p0 = Pair(first: 1, second: 1)\n";
     for (int i = 1; i <= 12; ++i) {
-        const std::string prev = "p" + std::to_string(i - 1);
+        const std::string prev = std::string("p") + std::to_string(i - 1);
         src += "let p" + std::to_string(i) + " = Pair(first: " + prev + ", second: " + prev + ")\n";
     }
     expect_check(ErrorCase{src, kTooLarge, 12, 10});

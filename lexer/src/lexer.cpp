@@ -10,8 +10,8 @@
 #include <type_traits>
 #include <utility>
 
-#include "escapes.hpp"
 #include "lexer/utf8.hpp"
+#include "text_syntax.hpp"
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -507,45 +507,15 @@ private:
         const Span brace = here();
         bump();
         const size_t begin = pos;
-        size_t depth = 0;
-        while (true) {
-            const char32_t c = peek();
-            if (c == kEnd || c == '\n') return fail(LexErrorKind::UnterminatedInterpolation, brace);
-            if (c == '}' && depth == 0) break;
-            if (c == '"') {
-                QN_TRY(skip_nested_literal(brace));
-                continue;
-            }
-            if (c == '{') ++depth;
-            if (c == '}') --depth;
-            bump();
-        }
-        const size_t end = pos;
-        bump();
-        if (std::all_of(chars.data() + begin, chars.data() + end,
+        const std::optional<size_t> end = interpolation_end(chars, begin);
+        if (!end) return fail(LexErrorKind::UnterminatedInterpolation, brace);
+        // The code holds no line feed, so stepping over it only moves along the line.
+        advance(*end + 1 - begin);
+        if (std::all_of(chars.data() + begin, chars.data() + *end,
                         [](const Char c) { return is_whitespace(static_cast<char32_t>(c)); })) {
             return fail(LexErrorKind::EmptyInterpolation, brace);
         }
         return {};
-    }
-
-    // Steps over a text literal inside an interpolation, escape pairs included, so braces and
-    // quotes within it do not end the interpolation.
-    Expected<void, LexError> skip_nested_literal(Span brace) {
-        bump();
-        while (true) {
-            const char32_t c = peek();
-            if (c == kEnd || c == '\n') return fail(LexErrorKind::UnterminatedInterpolation, brace);
-            bump();
-            if (c == '"') return {};
-            if (c == '\\') {
-                const char32_t escaped = peek();
-                if (escaped == kEnd || escaped == '\n') {
-                    return fail(LexErrorKind::UnterminatedInterpolation, brace);
-                }
-                bump();
-            }
-        }
     }
 
     // Closes the last line and every open block at the position just past the last character.

@@ -5,8 +5,8 @@
 #include <string>
 #include <utility>
 
-#include "escapes.hpp"
 #include "lexer/token.hpp"
+#include "text_syntax.hpp"
 
 namespace quellin {
 
@@ -49,6 +49,10 @@ private:
 
     static bool starts_char(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) != 0x80; }
 
+    static uint32_t count_chars(std::string_view bytes) {
+        return static_cast<uint32_t>(std::count_if(bytes.begin(), bytes.end(), starts_char));
+    }
+
     void step() {
         col_ += starts_char(body_[at_]);
         ++at_;
@@ -60,7 +64,7 @@ private:
         while (end < body_.size() && body_[end] != '\\' && body_[end] != '{') ++end;
         const std::string_view run = body_.substr(at_, end - at_);
         buffer_ += run;
-        col_ += static_cast<uint32_t>(std::count_if(run.begin(), run.end(), starts_char));
+        col_ += count_chars(run);
         at_ = end;
     }
 
@@ -69,37 +73,18 @@ private:
         buffer_.clear();
     }
 
-    // From `{` to its matching `}`, stepping over text literals nested in the code with their escapes.
+    // From `{` to its matching `}`; a body the lexer did not check may end before it.
     void read_interpolation() {
         step();
         const Span inner{line_, col_};
         const size_t begin = at_;
-        size_t depth = 0;
-        while (!at_end()) {
-            const char c = body_[at_];
-            if (c == '}' && depth == 0) break;
-            if (c == '"') {
-                skip_nested_literal();
-                continue;
-            }
-            if (c == '{') ++depth;
-            if (c == '}') --depth;
-            step();
-        }
-        const std::string_view source = body_.substr(begin, at_ - begin);
+        const size_t end = interpolation_end(body_, begin).value_or(body_.size());
+        const std::string_view source = body_.substr(begin, end - begin);
+        col_ += count_chars(source);
+        at_ = end;
         if (!at_end()) step();
         if (!buffer_.empty()) flush();
         parts_.push_back(StringPart{StringPart::Interp{std::string(source), inner}});
-    }
-
-    void skip_nested_literal() {
-        step();
-        while (!at_end()) {
-            const char c = body_[at_];
-            step();
-            if (c == '"') return;
-            if (c == '\\' && !at_end()) step();
-        }
     }
 };
 

@@ -214,7 +214,7 @@ private:
         return std::string(e.op == ast::UnaryOp::Neg ? "(neg " : "(not ") + expr(*e.operand) + ")";
     }
     std::string expr_kind(const ast::ExprKind::Binary& e) {
-        return std::string("(") + op_text(e.op) + " " + expr(*e.lhs) + " " + expr(*e.rhs) + ")";
+        return std::string("(") + op_text(e.op) + " " + expr(e.lhs()) + " " + expr(e.rhs()) + ")";
     }
     std::string expr_kind(const ast::ExprKind::Lambda& e) {
         return "(lambda " + params(e.params) + " -> " + type(e.ret) + " " + expr(*e.body) + ")";

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -117,8 +118,9 @@ struct TextPart {
     std::variant<Lit, Expr> v;
 };
 
-struct FieldInit;  // (field name, value), defined after Expr
-struct MapEntry;   // (key, value), defined after Expr
+struct FieldInit;       // (field name, value), defined after Expr
+struct MapEntry;        // (key, value), defined after Expr
+struct BinaryOperands;  // (lhs, rhs), defined after Expr
 using FieldInits = std::vector<FieldInit>;
 
 struct ExprKind {
@@ -168,10 +170,15 @@ struct ExprKind {
         UnaryOp op;
         Box<ast::Expr> operand;
     };
+    // Both operands share one allocation: binary operations are the commonest node with two children.
     struct Binary {
+        Binary(BinaryOp op, ast::Expr lhs, ast::Expr rhs);
+        const ast::Expr& lhs() const;
+        const ast::Expr& rhs() const;
+        ast::Expr& lhs();
+
         BinaryOp op;
-        Box<ast::Expr> lhs;
-        Box<ast::Expr> rhs;
+        Box<BinaryOperands> operands;
     };
     struct Lambda {
         std::vector<Param> params;
@@ -216,10 +223,24 @@ struct FieldInit {
     Expr value;
 };
 
+struct BinaryOperands {
+    BinaryOperands(Expr&& left, Expr&& right);
+    Expr lhs;
+    Expr rhs;
+};
+
 struct MapEntry {
     Expr key;
     Expr value;
 };
+
+// Defined once every kind an expression may hold is complete, since moving an expression moves any of them.
+inline BinaryOperands::BinaryOperands(Expr&& left, Expr&& right) : lhs(std::move(left)), rhs(std::move(right)) {}
+inline ExprKind::Binary::Binary(BinaryOp op, Expr lhs, Expr rhs)
+    : op(op), operands(std::in_place, std::move(lhs), std::move(rhs)) {}
+inline const Expr& ExprKind::Binary::lhs() const { return operands->lhs; }
+inline const Expr& ExprKind::Binary::rhs() const { return operands->rhs; }
+inline Expr& ExprKind::Binary::lhs() { return operands->lhs; }
 
 // ---- Statements ----
 

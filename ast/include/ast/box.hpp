@@ -10,6 +10,9 @@ template <class T>
 class Box {
 public:
     Box(T value) : p_(std::make_unique<T>(std::move(value))) {}  // NOLINT: implicit by design
+    // Makes the value in its place from `args`, without a temporary to move from.
+    template <class... Args>
+    explicit Box(std::in_place_t, Args&&... args) : p_(std::make_unique<T>(std::forward<Args>(args)...)) {}
     Box(const Box& other) : p_(std::make_unique<T>(*other.p_)) {}
     Box(Box&&) noexcept = default;
     Box& operator=(const Box& other) {

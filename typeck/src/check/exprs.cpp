@@ -605,7 +605,7 @@ public:
     TResult<Type> operator()(const ast::ExprKind::With& e) const { return check_with(c_, e, expr_.span); }
     TResult<Type> operator()(const ast::ExprKind::Unary& e) const { return check_unary(c_, e); }
     TResult<Type> operator()(const ast::ExprKind::Binary& e) const {
-        return c_.check_binary(e.op, *e.lhs, *e.rhs, expr_.span);
+        return c_.check_binary(e.op, e.lhs(), e.rhs(), expr_.span);
     }
     TResult<Type> operator()(const ast::ExprKind::Lambda& e) const { return check_lambda(c_, e); }
     TResult<Type> operator()(const ast::ExprKind::BlockLambda& e) const {

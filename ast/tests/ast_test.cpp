@@ -37,7 +37,7 @@ TEST(DeepCopy, CopiesOwnedChildrenIndependently) {
     Expr one{ExprKind{ExprKind::Int{1}}, {1, 1}};
     Expr sum{ExprKind{ExprKind::Binary{BinaryOp::Add, one, one}}, {1, 1}};
     Expr copy = sum;
-    std::get<ExprKind::Int>(std::get<ExprKind::Binary>(copy.kind.v).lhs().kind.v).value = 7;
+    std::get<ExprKind::Int>(std::get<ExprKind::Binary>(copy.kind.v).operands->lhs.kind.v).value = 7;
     const Expr& original_lhs = std::get<ExprKind::Binary>(sum.kind.v).lhs();
     EXPECT_EQ(std::get<ExprKind::Int>(original_lhs.kind.v).value, 1);
 }

@@ -440,6 +440,13 @@ Checked Parser::parse_text(ast::Expr& out) {
     return {};
 }
 
+std::optional<std::string> Parser::plain_text(const Token& literal) {
+    std::vector<StringPart> parts = text_parts(literal.kind.text, literal.span);
+    auto* const lit = parts.size() == 1 ? std::get_if<StringPart::Lit>(&parts.front().v) : nullptr;
+    if (!lit) return std::nullopt;
+    return std::move(lit->text);
+}
+
 // The interpolated code is lexed and parsed on its own, its tokens moved onto the host line so that
 // every position it reports points into the host source.
 Parsed<ast::TextPart> Parser::parse_interpolation(StringPart::Interp piece) {

@@ -145,6 +145,8 @@ private:
     [[gnu::noinline]] Checked parse_map(ast::Expr& out, Span span);
     [[gnu::noinline]] Checked parse_set(ast::Expr& out, Span span);
     Checked parse_text(ast::Expr& out);
+    // The text of a literal without interpolation (possibly empty), or nothing when it interpolates.
+    static std::optional<std::string> plain_text(const Token& literal);
     Parsed<ast::TextPart> parse_interpolation(StringPart::Interp piece);
     Checked parse_interpolated_expr(ast::Expr& out);
     Checked parse_lambda(ast::Expr& out);

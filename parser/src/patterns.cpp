@@ -30,11 +30,9 @@ Checked Parser::parse_pattern(ast::Pattern& out) {
         out.kind.v.emplace<PatternKind::Bool>(PatternKind::Bool{advance().kind.bool_value});
         return {};
     case TokenKind::Text: {
-        const Token& token = advance();
-        std::vector<StringPart> parts = text_parts(token.kind.text, token.span);
-        auto* const lit = parts.size() == 1 ? std::get_if<StringPart::Lit>(&parts.front().v) : nullptr;
-        if (!lit) return err_here("text patterns cannot contain interpolation — match against a plain literal");
-        out.kind.v.emplace<PatternKind::Text>(PatternKind::Text{std::move(lit->text)});
+        std::optional<std::string> text = plain_text(advance());
+        if (!text) return err_here("text patterns cannot contain interpolation — match against a plain literal");
+        out.kind.v.emplace<PatternKind::Text>(PatternKind::Text{std::move(*text)});
         return {};
     }
     case TokenKind::Ident: {

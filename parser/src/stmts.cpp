@@ -182,15 +182,14 @@ Checked Parser::parse_test(ast::StmtKind& out) {
     if (!check(TokenKind::Text)) {
         return err_here("expected a test name after 'test' — 'test \"what it does\":' — found " + found());
     }
-    std::vector<StringPart> parts = text_parts(peek().kind.text, peek().span);
-    const auto* const single_lit = parts.size() == 1 ? std::get_if<StringPart::Lit>(&parts.front().v) : nullptr;
-    if (parts.empty() || (single_lit && single_lit->text.empty())) {
+    std::optional<std::string> name = plain_text(peek());
+    if (name && name->empty()) {
         return err_here("test names describe the behavior under test — write 'test \"what it does\":'");
     }
-    if (!single_lit) return err_here("test names are plain text — interpolation is not allowed here");
-    auto& stmt = out.v.emplace<ast::StmtKind::Test>();
-    stmt.name = std::move(std::get<StringPart::Lit>(parts.front().v).text);
+    if (!name) return err_here("test names are plain text — interpolation is not allowed here");
     advance();
+    auto& stmt = out.v.emplace<ast::StmtKind::Test>();
+    stmt.name = std::move(*name);
     return parse_block(stmt.body.stmts);
 }
 

@@ -175,7 +175,6 @@ struct ExprKind {
         Binary(BinaryOp op, ast::Expr lhs, ast::Expr rhs);
         const ast::Expr& lhs() const;
         const ast::Expr& rhs() const;
-        ast::Expr& lhs();
 
         BinaryOp op;
         Box<BinaryOperands> operands;
@@ -240,7 +239,6 @@ inline ExprKind::Binary::Binary(BinaryOp op, Expr lhs, Expr rhs)
     : op(op), operands(std::in_place, std::move(lhs), std::move(rhs)) {}
 inline const Expr& ExprKind::Binary::lhs() const { return operands->lhs; }
 inline const Expr& ExprKind::Binary::rhs() const { return operands->rhs; }
-inline Expr& ExprKind::Binary::lhs() { return operands->lhs; }
 
 // ---- Statements ----
 

@@ -12,8 +12,8 @@ namespace quellin::lsp {
 
 namespace {
 
-template <class Item, class Render>
-std::string join(const std::vector<Item>& items, Render render) {
+template <class Items, class Render>
+std::string join(const Items& items, Render render) {
     std::string out;
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (i > 0) out += ", ";
@@ -23,7 +23,7 @@ std::string join(const std::vector<Item>& items, Render render) {
 }
 
 // Built by appending: GCC 12 misreports `"[" + std::string&&` under -O3 as an overlapping copy.
-std::string type_args_text(const std::vector<ast::TypeExpr>& args) {
+std::string type_args_text(const ast::Vec<ast::TypeExpr>& args) {
     if (args.empty()) return "";
     std::string out = "[";
     out += join(args, type_text);

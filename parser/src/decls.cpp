@@ -49,7 +49,7 @@ Checked Parser::parse_fn(ast::StmtKind& out, std::optional<std::string> doc, boo
     return err_here("expected ':' for a block body or '=' for an expression body, found " + found());
 }
 
-Checked Parser::parse_params(std::vector<ast::Param>& params) {
+Checked Parser::parse_params(ast::Vec<ast::Param>& params) {
     while (!check(TokenKind::RParen)) {
         ast::Param& param = params.emplace_back();
         param.span = peek().span;

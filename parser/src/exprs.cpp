@@ -254,7 +254,7 @@ Checked Parser::parse_call(ast::Expr& out) {
     advance();
     // A name followed by ':' fixes the whole list as named fields.
     if (check(TokenKind::Ident) && peek_kind_at().tag == TokenKind::Colon) return parse_construct(out);
-    QN_TRY_ASSIGN(std::vector<ast::Expr> args, parse_expr_list(TokenKind::RParen));
+    QN_TRY_ASSIGN(ast::Vec<ast::Expr> args, parse_expr_list(TokenKind::RParen));
     QN_TRY(expect(TokenKind::RParen, "to close the argument list"));
     const uint32_t height = std::max(callee_height, height_) + 1;
     build<ExprKind::Call>(out, out.span, height, std::move(out), std::move(args));
@@ -289,8 +289,8 @@ Checked Parser::parse_construct(ast::Expr& out) {
     return {};
 }
 
-Parsed<std::vector<ast::Expr>> Parser::parse_expr_list(TokenKind::Tag close) {
-    std::vector<ast::Expr> items;
+Parsed<ast::Vec<ast::Expr>> Parser::parse_expr_list(TokenKind::Tag close) {
+    ast::Vec<ast::Expr> items;
     uint32_t tallest = 0;
     while (!check(close)) {
         QN_TRY(parse_expr(items.emplace_back()));
@@ -347,10 +347,10 @@ Checked Parser::parse_paren(ast::Expr& out) {
 
 Checked Parser::parse_tuple(ast::Expr& out, Span span) {
     const uint32_t first_height = height_;
-    QN_TRY_ASSIGN(std::vector<ast::Expr> rest, parse_expr_list(TokenKind::RParen));
+    QN_TRY_ASSIGN(ast::Vec<ast::Expr> rest, parse_expr_list(TokenKind::RParen));
     QN_TRY(expect(TokenKind::RParen, "to close the tuple literal"));
     const uint32_t height = std::max(first_height, height_) + 1;
-    std::vector<ast::Expr> items;
+    ast::Vec<ast::Expr> items;
     items.reserve(rest.size() + 1);
     items.push_back(std::move(out));
     std::move(rest.begin(), rest.end(), std::back_inserter(items));
@@ -363,7 +363,7 @@ Checked Parser::parse_list(ast::Expr& out) {
     const Nesting level(*this);
     QN_TRY(level.check());
     advance();
-    QN_TRY_ASSIGN(std::vector<ast::Expr> items, parse_expr_list(TokenKind::RBracket));
+    QN_TRY_ASSIGN(ast::Vec<ast::Expr> items, parse_expr_list(TokenKind::RBracket));
     const uint32_t tallest = height_;
     QN_TRY(expect(TokenKind::RBracket, "to close the list literal"));
     build<ExprKind::List>(out, span, tallest + 1, std::move(items));
@@ -388,7 +388,7 @@ Checked Parser::parse_brace(ast::Expr& out) {
 
 Checked Parser::parse_map(ast::Expr& out, Span span) {
     uint32_t tallest = height_;
-    std::vector<ast::MapEntry> entries;
+    ast::Vec<ast::MapEntry> entries;
     ast::MapEntry& first = entries.emplace_back(ast::MapEntry{std::move(out), {}});
     QN_TRY(parse_expr(first.value));
     tallest = std::max(tallest, height_);
@@ -407,7 +407,7 @@ Checked Parser::parse_map(ast::Expr& out, Span span) {
 
 Checked Parser::parse_set(ast::Expr& out, Span span) {
     uint32_t tallest = height_;
-    std::vector<ast::Expr> items;
+    ast::Vec<ast::Expr> items;
     items.push_back(std::move(out));
     while (eat(TokenKind::Comma) && !check(TokenKind::RBrace)) {
         QN_TRY(parse_expr(items.emplace_back()));
@@ -424,12 +424,12 @@ Checked Parser::parse_text(ast::Expr& out) {
     const Token& token = advance();
     const Span span = token.span;
     std::vector<StringPart> pieces = text_parts(token.kind.text, span);
-    std::vector<ast::TextPart> parts;
+    ast::Vec<ast::TextPart> parts;
     parts.reserve(pieces.size());
     uint32_t tallest = 0;
     for (StringPart& piece : pieces) {
         if (auto* lit = std::get_if<StringPart::Lit>(&piece.v)) {
-            parts.push_back(ast::TextPart{ast::TextPart::Lit{std::move(lit->text)}});
+            parts.emplace_back().v.emplace<ast::TextPart::Lit>(ast::TextPart::Lit{std::move(lit->text)});
             continue;
         }
         QN_TRY_ASSIGN(ast::TextPart part, parse_interpolation(std::move(std::get<StringPart::Interp>(piece.v))));
@@ -493,7 +493,7 @@ Parsed<LambdaHead> Parser::parse_lambda_head() {
                         "' as a top-level function, or drop the name: 'fn(x: Int) -> Int = ...'");
     }
     QN_TRY(expect(TokenKind::LParen, "after 'fn' — lambdas are 'fn(name: Type, ...) -> Ret = expr'"));
-    std::vector<ast::Param> params;
+    ast::Vec<ast::Param> params;
     QN_TRY(parse_params(params));
     QN_TRY(expect(TokenKind::RParen, "to close the lambda parameters"));
     QN_TRY(expect(TokenKind::Arrow,

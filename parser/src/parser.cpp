@@ -16,7 +16,12 @@ namespace quellin {
 Expected<ast::Program, ParseError> parse(std::string_view source) {
     TokenStream tokens(source);
     Parser parser(tokens);
-    auto program = parser.parse_program();
+    auto arena = std::make_shared<ast::Arena>();
+    Parsed<ast::Program> program = [&] {
+        const ast::ArenaScope scope(arena.get());
+        return parser.parse_program();
+    }();
+    if (program) program->arena = std::move(arena);
     if (const std::optional<LexError> error = tokens.finish()) return unexpected(ParseError::from_lex(*error));
     return program;
 }
@@ -97,7 +102,7 @@ Checked Parser::expect_ident(std::string& name, std::string_view what) {
 
 // ---- Blocks, type parameters, doc comments ----
 
-Checked Parser::parse_block(std::vector<ast::Stmt>& stmts) {
+Checked Parser::parse_block(ast::Vec<ast::Stmt>& stmts) {
     const Nesting level(*this);
     QN_TRY(level.check());
     if (check(TokenKind::Assign)) {

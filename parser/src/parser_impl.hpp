@@ -30,7 +30,7 @@ inline constexpr uint32_t max_tree_depth = 1024;
 
 // What `parse_lambda_head` reads: shared by lambdas and block-bodied lambdas in bindings.
 struct LambdaHead {
-    std::vector<ast::Param> params;
+    ast::Vec<ast::Param> params;
     ast::TypeExpr ret;
     Span span;  // of `fn`
 };
@@ -85,7 +85,7 @@ private:
 
     // Blocks, type parameters and doc comments (parser.cpp).
     // The statements of an indented block, appended to `stmts`.
-    Checked parse_block(std::vector<ast::Stmt>& stmts);
+    Checked parse_block(ast::Vec<ast::Stmt>& stmts);
     Parsed<std::vector<std::string>> parse_type_params();
     Parsed<std::string> parse_doc_comments();
 
@@ -96,7 +96,7 @@ private:
     [[gnu::noinline]] Checked parse_enum(ast::StmtKind& out, std::optional<std::string> doc, bool is_pub);
     Checked parse_variant(ast::VariantDef& out);
     // Up to (not including) the closing `)`; shared by functions and lambdas.
-    Checked parse_params(std::vector<ast::Param>& params);
+    Checked parse_params(ast::Vec<ast::Param>& params);
 
     // Statements (stmts.cpp). Like expressions, statements are built in place: blocks and the program
     // make room for each statement, and nested blocks pass through only small frames. The statement forms
@@ -161,7 +161,7 @@ private:
     Checked parse_index(ast::Expr& out);
     // Comma-separated expressions up to (not including) `close`, a trailing comma accepted; sets `height_`
     // to the tallest item's height (0 for none).
-    Parsed<std::vector<ast::Expr>> parse_expr_list(TokenKind::Tag close);
+    Parsed<ast::Vec<ast::Expr>> parse_expr_list(TokenKind::Tag close);
 
     // Patterns (patterns.cpp).
     Checked parse_pattern(ast::Pattern& out);
@@ -172,7 +172,7 @@ private:
     // Type expressions (types.cpp).
     Checked parse_type(ast::TypeExpr& out);
     Checked parse_fn_type(ast::TypeExpr& out);
-    Checked parse_type_args(std::vector<ast::TypeExpr>& args, bool allow_trailing_comma);
+    Checked parse_type_args(ast::Vec<ast::TypeExpr>& args, bool allow_trailing_comma);
 
     TokenStream& tokens_;
     uint32_t nesting_;

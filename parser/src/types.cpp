@@ -42,7 +42,7 @@ Checked Parser::parse_fn_type(ast::TypeExpr& out) {
 }
 
 // At `[`: at least one argument; only unqualified types accept a trailing comma before `]`.
-Checked Parser::parse_type_args(std::vector<ast::TypeExpr>& args, bool allow_trailing_comma) {
+Checked Parser::parse_type_args(ast::Vec<ast::TypeExpr>& args, bool allow_trailing_comma) {
     const Nesting level(*this);
     QN_TRY(level.check());
     advance();

@@ -49,13 +49,13 @@ private:
 
     std::string block(const ast::Block& b) { return stmts(b.stmts); }
 
-    std::string stmts(const std::vector<ast::Stmt>& list) {
+    std::string stmts(const ast::Vec<ast::Stmt>& list) {
         std::string out = "{";
         for (const ast::Stmt& s : list) out += (out.size() > 1 ? "; " : "") + stmt(s);
         return out + "}";
     }
 
-    std::string exprs(const std::vector<ast::Expr>& list) {
+    std::string exprs(const ast::Vec<ast::Expr>& list) {
         std::string out;
         for (const ast::Expr& e : list) {
             out += ' ';
@@ -70,7 +70,7 @@ private:
         return out;
     }
 
-    std::string params(const std::vector<ast::Param>& list) {
+    std::string params(const ast::Vec<ast::Param>& list) {
         std::string out = "(";
         for (const ast::Param& p : list) out += (out.size() > 1 ? ", " : "") + p.name + at(p.span) + ": " + type(p.ty);
         return out + ")";
@@ -83,7 +83,7 @@ private:
         return out + "]";
     }
 
-    std::string types(const std::vector<ast::TypeExpr>& list) {
+    std::string types(const ast::Vec<ast::TypeExpr>& list) {
         std::string out;
         for (const ast::TypeExpr& t : list) out += (out.empty() ? "" : ", ") + type(t);
         return out;

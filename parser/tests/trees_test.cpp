@@ -201,3 +201,24 @@ TEST(ParserTrees, Spans) {
 
 }  // namespace
 }  // namespace quellin
+
+namespace quellin {
+namespace {
+
+// A program's nodes live in memory that goes away with the program; a copy must not.
+TEST(ParsedTrees, ACopyOutlivesTheProgramItCameFrom) {
+    const std::string source =
+        "record R:\n    name: Text\n\nfn f(xs: List[Int], r: R) -> Text:\n    for x in xs:\n"
+        "        if x > 1:\n            return \"{r.name} and a rather long literal {x * 2}\"\n"
+        "    return match_me(fn(a: Int) -> Int = a + 1, [1, 2, 3])\n";
+    auto parsed = parse(source);
+    ASSERT_TRUE(parsed);
+    std::optional<ast::Program> original(std::move(parsed).value());
+    const std::string shape = test::TreePrinter(true).program(*original);
+    const ast::Program copy = *original;
+    original.reset();
+    EXPECT_EQ(test::TreePrinter(true).program(copy), shape);
+}
+
+}  // namespace
+}  // namespace quellin

@@ -322,14 +322,14 @@ TEST(Exprs, DeeplyNestedLambdasCheck) {
     // fn(x: Int) -> Int = (fn(x: Int) -> Int = (... x ...)(x))(x), 256 lambdas deep, each applied at once.
     ast::Expr body{ast::ExprKind{ast::ExprKind::Ident{"x"}}, {1, 9}};
     for (int i = 0; i < 256; ++i) {
-        std::vector<ast::Param> params;
+        ast::Vec<ast::Param> params;
         params.push_back(ast::Param{"x", int_type(), {1, 9}});
         ast::Expr lambda{ast::ExprKind{ast::ExprKind::Lambda{std::move(params), int_type(), std::move(body)}}, {1, 9}};
-        std::vector<ast::Expr> args;
+        ast::Vec<ast::Expr> args;
         args.push_back(ast::Expr{ast::ExprKind{ast::ExprKind::Ident{"x"}}, {1, 9}});
         body = ast::Expr{ast::ExprKind{ast::ExprKind::Call{std::move(lambda), std::move(args)}}, {1, 9}};
     }
-    std::vector<ast::Param> params;
+    ast::Vec<ast::Param> params;
     params.push_back(ast::Param{"x", int_type(), {1, 9}});
     ast::Expr outer{ast::ExprKind{ast::ExprKind::Lambda{std::move(params), int_type(), std::move(body)}}, {1, 9}};
     EXPECT_TRUE(check_program(let_program(std::move(outer))));

@@ -3,6 +3,7 @@
 // Every node carries the Span of its first token (binary nodes and postfix chains: their leftmost operand).
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <type_traits>
@@ -27,16 +28,16 @@ struct TypeExpr;
 struct TypeExprKind {
     struct Named {
         std::string name;
-        std::vector<TypeExpr> args;
+        Vec<TypeExpr> args;
     };
     struct Fn {
-        std::vector<TypeExpr> params;
+        Vec<TypeExpr> params;
         Box<TypeExpr> ret;
     };
     struct Qualified {
         std::string module;
         std::string name;
-        std::vector<TypeExpr> args;
+        Vec<TypeExpr> args;
     };
     std::variant<Named, Fn, Qualified> v;
 };
@@ -49,7 +50,7 @@ struct TypeExpr {
 // ---- Patterns ----
 
 struct FieldPattern;  // (field name, pattern), defined after Pattern
-using FieldPatterns = std::vector<FieldPattern>;
+using FieldPatterns = Vec<FieldPattern>;
 
 struct PatternKind {
     struct Wildcard {};
@@ -121,7 +122,7 @@ struct TextPart {
 struct FieldInit;       // (field name, value), defined after Expr
 struct MapEntry;        // (key, value), defined after Expr
 struct BinaryOperands;  // (lhs, rhs), defined after Expr
-using FieldInits = std::vector<FieldInit>;
+using FieldInits = Vec<FieldInit>;
 
 struct ExprKind {
     struct Int {
@@ -134,7 +135,7 @@ struct ExprKind {
         bool value;
     };
     struct Text {
-        std::vector<TextPart> parts;
+        Vec<TextPart> parts;
     };
     struct Unit {};
     struct Ident {
@@ -151,16 +152,16 @@ struct ExprKind {
         std::optional<std::string> module;
     };
     struct List {
-        std::vector<ast::Expr> items;
+        Vec<ast::Expr> items;
     };
     struct Map {
-        std::vector<MapEntry> entries;
+        Vec<MapEntry> entries;
     };
     struct Set {
-        std::vector<ast::Expr> items;
+        Vec<ast::Expr> items;
     };
     struct Tuple {
-        std::vector<ast::Expr> items;
+        Vec<ast::Expr> items;
     };
     struct With {
         Box<ast::Expr> base;
@@ -180,18 +181,18 @@ struct ExprKind {
         Box<BinaryOperands> operands;
     };
     struct Lambda {
-        std::vector<Param> params;
+        Vec<Param> params;
         TypeExpr ret;
         Box<ast::Expr> body;
     };
     struct BlockLambda {
-        std::vector<Param> params;
+        Vec<Param> params;
         TypeExpr ret;
-        std::vector<Stmt> body;
+        Vec<Stmt> body;
     };
     struct Call {
         Box<ast::Expr> callee;
-        std::vector<ast::Expr> args;
+        Vec<ast::Expr> args;
     };
     struct Index {
         Box<ast::Expr> base;
@@ -243,7 +244,7 @@ inline const Expr& ExprKind::Binary::rhs() const { return operands->rhs; }
 // ---- Statements ----
 
 struct Block {
-    std::vector<Stmt> stmts;
+    Vec<Stmt> stmts;
 };
 
 // One `if` or `elif` branch: its condition and its block.
@@ -270,7 +271,7 @@ struct FieldDef {
 
 struct VariantDef {
     std::string name;
-    std::vector<FieldDef> fields;
+    Vec<FieldDef> fields;
     Span span;
 };
 
@@ -299,7 +300,7 @@ struct StmtKind {
     struct FnDecl {
         std::string name;
         std::vector<std::string> type_params;
-        std::vector<Param> params;
+        Vec<Param> params;
         TypeExpr ret;
         FnBody body;
         std::optional<std::string> doc;
@@ -309,14 +310,14 @@ struct StmtKind {
     struct RecordDecl {
         std::string name;
         std::vector<std::string> type_params;
-        std::vector<FieldDef> fields;
+        Vec<FieldDef> fields;
         std::optional<std::string> doc;
         bool is_pub = false;
     };
     struct EnumDecl {
         std::string name;
         std::vector<std::string> type_params;
-        std::vector<VariantDef> variants;
+        Vec<VariantDef> variants;
         std::optional<std::string> doc;
         bool is_pub = false;
     };
@@ -332,7 +333,7 @@ struct StmtKind {
     };
     struct Match {
         ast::Expr subject;
-        std::vector<MatchArm> arms;
+        Vec<MatchArm> arms;
     };
     struct Return {
         std::optional<ast::Expr> value;
@@ -340,7 +341,7 @@ struct StmtKind {
     struct Break {};
     struct Continue {};
     struct If {
-        std::vector<IfBranch> branches;
+        Vec<IfBranch> branches;
         std::optional<ast::Block> else_block;
     };
     struct While {
@@ -366,7 +367,12 @@ struct Stmt {
 };
 
 struct Program {
-    std::vector<Stmt> stmts;
+    Program() = default;
+    explicit Program(Vec<Stmt> statements) : stmts(std::move(statements)) {}
+
+    // Where the parser allocated the tree's nodes; declared first so that it outlives them.
+    std::shared_ptr<Arena> arena;
+    Vec<Stmt> stmts;
 };
 
 // Whether the tagged union `Union` holds its alternative K in a Box rather than in place.

@@ -1,36 +1,69 @@
 #pragma once
-// An owned, heap-allocated child with value semantics: copying a Box copies what it holds.
+// An owned child with value semantics: copying a Box copies what it holds. The child lives in the
+// current arena when there is one (see arena.hpp), else on the heap; the Box remembers which, so that
+// it frees only what the heap gave it.
 
-#include <memory>
+#include <cstdint>
+#include <new>
 #include <utility>
+
+#include "ast/arena.hpp"
 
 namespace quellin::ast {
 
 template <class T>
 class Box {
 public:
-    Box(T value) : p_(std::make_unique<T>(std::move(value))) {}  // NOLINT: implicit by design
+    Box(T value) : Box(std::in_place, std::move(value)) {}  // NOLINT: implicit by design
     // Makes the value in its place from `args`, without a temporary to move from.
     template <class... Args>
-    explicit Box(std::in_place_t, Args&&... args) : p_(std::make_unique<T>(std::forward<Args>(args)...)) {}
-    Box(const Box& other) : p_(std::make_unique<T>(*other.p_)) {}
-    Box(Box&&) noexcept = default;
+    explicit Box(std::in_place_t, Args&&... args) {
+        static_assert(alignof(T) > 1, "the low bit of the pointer marks arena memory");
+        Arena* const arena = Arena::current();
+        void* const memory = arena != nullptr ? arena->allocate(sizeof(T), alignof(T)) : ::operator new(sizeof(T));
+        try {
+            ::new (memory) T(std::forward<Args>(args)...);
+        } catch (...) {
+            if (arena == nullptr) ::operator delete(memory);
+            throw;
+        }
+        bits_ = reinterpret_cast<std::uintptr_t>(memory) | (arena != nullptr ? kInArena : 0);
+    }
+    Box(const Box& other) : Box(std::in_place, other.get()) {}
+    Box(Box&& other) noexcept : bits_(std::exchange(other.bits_, 0)) {}
     Box& operator=(const Box& other) {
-        if (this != &other) p_ = std::make_unique<T>(*other.p_);
+        if (this != &other) *this = Box(other);
         return *this;
     }
-    Box& operator=(Box&&) noexcept = default;
-    ~Box() = default;
+    Box& operator=(Box&& other) noexcept {
+        if (this != &other) {
+            release();
+            bits_ = std::exchange(other.bits_, 0);
+        }
+        return *this;
+    }
+    ~Box() { release(); }
 
-    T& operator*() { return *p_; }
-    const T& operator*() const { return *p_; }
-    T* operator->() { return p_.get(); }
-    const T* operator->() const { return p_.get(); }
-    T& get() { return *p_; }
-    const T& get() const { return *p_; }
+    T& operator*() { return get(); }
+    const T& operator*() const { return get(); }
+    T* operator->() { return ptr(); }
+    const T* operator->() const { return ptr(); }
+    T& get() { return *ptr(); }
+    const T& get() const { return *ptr(); }
 
 private:
-    std::unique_ptr<T> p_;
+    static constexpr std::uintptr_t kInArena = 1;
+
+    T* ptr() const { return reinterpret_cast<T*>(bits_ & ~kInArena); }
+    void release() noexcept {
+        if (bits_ == 0) return;
+        T* const p = ptr();
+        p->~T();
+        if ((bits_ & kInArena) == 0) ::operator delete(p);
+        bits_ = 0;
+    }
+
+    std::uintptr_t bits_ = 0;
 };
 
 }  // namespace quellin::ast

@@ -83,14 +83,14 @@ std::string list_variants(const std::string& written, const Variants& variants) 
 // A chain like xs.first().abs().to_float() recurses through check_call, check_field_call and
 // check_method_call once per link, so those three keep their frames small: each shape's checks and
 // messages live in functions of their own that are never inlined into the recursive path.
-TResult<Type> Checker::check_call(const ast::Expr& callee, const std::vector<ast::Expr>& args,
+TResult<Type> Checker::check_call(const ast::Expr& callee, const ast::Vec<ast::Expr>& args,
                                   const std::optional<Type>& expected, Span pos) {
     if (ast::as<ast::ExprKind::Ident>(callee)) return check_named_call(callee, args, expected, pos);
     if (const auto* field = ast::as<ast::ExprKind::Field>(callee)) return check_field_call(*field, args, pos);
     return check_value_call(callee, args, pos);
 }
 
-TResult<Type> Checker::check_value_call(const ast::Expr& callee, const std::vector<ast::Expr>& args, Span pos) {
+TResult<Type> Checker::check_value_call(const ast::Expr& callee, const ast::Vec<ast::Expr>& args, Span pos) {
     QN_TRY_ASSIGN(const Type fn_type, check_expr(callee, std::nullopt));
     if (!fn_type.is(Kind::Fn)) {
         return unexpected(err(
@@ -100,7 +100,7 @@ TResult<Type> Checker::check_value_call(const ast::Expr& callee, const std::vect
     return check_fn_value_call(CalleeName{}, fn_type.fn_params(), fn_type.fn_ret(), args, pos);
 }
 
-TResult<Type> Checker::check_named_call(const ast::Expr& callee, const std::vector<ast::Expr>& args,
+TResult<Type> Checker::check_named_call(const ast::Expr& callee, const ast::Vec<ast::Expr>& args,
                                         const std::optional<Type>& expected, Span pos) {
     const std::string& name = std::get<ast::ExprKind::Ident>(callee.kind.v).name;
     const CalleeName named{{}, name};
@@ -167,7 +167,7 @@ TResult<Type> Checker::check_named_call(const ast::Expr& callee, const std::vect
         callee.span));
 }
 
-TResult<Type> Checker::check_field_call(const ast::ExprKind::Field& field, const std::vector<ast::Expr>& args,
+TResult<Type> Checker::check_field_call(const ast::ExprKind::Field& field, const ast::Vec<ast::Expr>& args,
                                         Span pos) {
     const ast::Expr& base = *field.base;
     const auto* base_ident = ast::as<ast::ExprKind::Ident>(base);
@@ -179,7 +179,7 @@ TResult<Type> Checker::check_field_call(const ast::ExprKind::Field& field, const
 }
 
 TResult<Type> Checker::check_module_call(const std::string& m, const std::string& name,
-                                         const std::vector<ast::Expr>& args, Span pos) {
+                                         const ast::Vec<ast::Expr>& args, Span pos) {
     const ModuleApi& api = *modules.find(m)->second;
     if (const auto fn = api.fns.find(name); fn != api.fns.end()) {
         const FnSig& sig = fn->second;
@@ -253,13 +253,13 @@ std::optional<std::string> Checker::module_exporting(const std::string& fn) cons
 }
 
 TResult<Type> Checker::check_method_call(const ast::Expr& receiver, const std::string& method,
-                                         const std::vector<ast::Expr>& args, Span pos) {
+                                         const ast::Vec<ast::Expr>& args, Span pos) {
     QN_TRY_ASSIGN(const Type recv, check_expr(receiver, std::nullopt));
     return check_method_on(receiver, recv, method, args, pos);
 }
 
 TResult<Type> Checker::check_method_on(const ast::Expr& receiver, const Type& recv, const std::string& method,
-                                       const std::vector<ast::Expr>& args, Span pos) {
+                                       const ast::Vec<ast::Expr>& args, Span pos) {
     if (recv.is(Kind::List)) {
         const Type& elem = recv.elem();
         if (method == "join"sv && elem != Type::text()) {
@@ -365,7 +365,7 @@ TResult<Type> Checker::check_method_on(const ast::Expr& receiver, const Type& re
 }
 
 TResult<Type> Checker::check_fn_value_call(const CalleeName& callee, const std::vector<Type>& params,
-                                           const Type& result, const std::vector<ast::Expr>& args, Span pos) {
+                                           const Type& result, const ast::Vec<ast::Expr>& args, Span pos) {
     if (args.size() != params.size()) return unexpected(arity_err(callee, params.size(), args.size(), pos));
     for (size_t i = 0; i < args.size(); ++i) QN_TRY(check_expr(args[i], params[i]));
     return result;

@@ -136,7 +136,7 @@ std::string_view methods_of(const Type& receiver);
 std::optional<std::string> root_ident(const ast::Expr& expr);
 
 // True when every path through `stmts` ends in a return.
-bool block_definitely_returns(const std::vector<ast::Stmt>& stmts);
+bool block_definitely_returns(const ast::Vec<ast::Stmt>& stmts);
 
 // The record or enum names that a type contains by value (tuples looked through).
 std::vector<std::string> direct_value_deps(const Type& type);
@@ -185,7 +185,7 @@ public:
     TResult<Type> resolve_type(const ast::TypeExpr& te);
     // The types of a function's or lambda's parameters, rejecting a repeated name before its type is
     // looked at.
-    TResult<std::vector<Type>> resolve_param_types(const std::vector<ast::Param>& params);
+    TResult<std::vector<Type>> resolve_param_types(const ast::Vec<ast::Param>& params);
     void ensure_type(const std::string& name);
     void install_type_closure(const Type& ty, const Apis& apis);
     // "Shape.Circle(...), Shape.Empty" for messages; `written` is the enum name as the user wrote it.
@@ -217,26 +217,26 @@ public:
     TResult<Type> check_binary(ast::BinaryOp op, const ast::Expr& lhs, const ast::Expr& rhs, Span pos);
 
     // ---- Calls and constructions (calls.cpp) ----
-    TResult<Type> check_call(const ast::Expr& callee, const std::vector<ast::Expr>& args,
+    TResult<Type> check_call(const ast::Expr& callee, const ast::Vec<ast::Expr>& args,
                              const std::optional<Type>& expected, Span pos);
     TResult<Type> check_method_call(const ast::Expr& receiver, const std::string& method,
-                                    const std::vector<ast::Expr>& args, Span pos);
+                                    const ast::Vec<ast::Expr>& args, Span pos);
     // The pieces of check_call, kept out of line so that call chains recurse through small frames.
-    [[gnu::noinline]] TResult<Type> check_named_call(const ast::Expr& callee, const std::vector<ast::Expr>& args,
+    [[gnu::noinline]] TResult<Type> check_named_call(const ast::Expr& callee, const ast::Vec<ast::Expr>& args,
                                                      const std::optional<Type>& expected, Span pos);
     [[gnu::noinline]] TResult<Type> check_field_call(const ast::ExprKind::Field& field,
-                                                     const std::vector<ast::Expr>& args, Span pos);
-    [[gnu::noinline]] TResult<Type> check_value_call(const ast::Expr& callee, const std::vector<ast::Expr>& args,
+                                                     const ast::Vec<ast::Expr>& args, Span pos);
+    [[gnu::noinline]] TResult<Type> check_value_call(const ast::Expr& callee, const ast::Vec<ast::Expr>& args,
                                                      Span pos);
     [[gnu::noinline]] TResult<Type> check_module_call(const std::string& m, const std::string& name,
-                                                      const std::vector<ast::Expr>& args, Span pos);
+                                                      const ast::Vec<ast::Expr>& args, Span pos);
     [[gnu::noinline]] std::optional<TypeError> positional_variant_error(const ast::Expr& base,
                                                                         const std::string& name, Span pos) const;
     [[gnu::noinline]] TResult<Type> check_method_on(const ast::Expr& receiver, const Type& recv,
-                                                    const std::string& method, const std::vector<ast::Expr>& args,
+                                                    const std::string& method, const ast::Vec<ast::Expr>& args,
                                                     Span pos);
     TResult<Type> check_fn_value_call(const CalleeName& callee, const std::vector<Type>& params, const Type& result,
-                                      const std::vector<ast::Expr>& args, Span pos);
+                                      const ast::Vec<ast::Expr>& args, Span pos);
     TResult<Type> check_record_construction(const std::string& written, const std::string& key,
                                             const ast::FieldInits& fields, Span pos);
     TResult<Type> check_variant_construction(const std::string& written, const std::string& key,
@@ -250,8 +250,8 @@ public:
     Status check_pattern(const ast::Pattern& pattern, const Type& subject);
     Status check_record_pattern(const std::string& qualified, const ast::FieldPatterns& fields, const Type& subject,
                                 Span pos);
-    bool match_exhaustive(const Type& subject, const std::vector<ast::MatchArm>& arms) const;
-    std::string missing_cases_hint(const Type& subject, const std::vector<ast::MatchArm>& arms) const;
+    bool match_exhaustive(const Type& subject, const ast::Vec<ast::MatchArm>& arms) const;
+    std::string missing_cases_hint(const Type& subject, const ast::Vec<ast::MatchArm>& arms) const;
     // The variants of an enum type, read from its generic declaration while an instance is not yet
     // materialised; nothing for an unknown name.
     const Variants* enum_variants(const std::string& name) const;
@@ -270,7 +270,7 @@ public:
     // itself, and fields of generic instances, can double a type at every step without a generic call.
     Status check_type_size(const Type& ty, Span pos) const;
     TResult<Type> check_generic_call(Span pos, const std::optional<std::string>& module, const std::string& fn,
-                                     const FnSig& sig, const std::vector<ast::Expr>& args);
+                                     const FnSig& sig, const ast::Vec<ast::Expr>& args);
     TResult<Type> check_generic_record_construction(Span pos, const std::string& written, const std::string& key,
                                                     const ast::FieldInits& fields);
     TResult<Type> check_generic_variant_construction(Span pos, const std::string& written, const std::string& key,

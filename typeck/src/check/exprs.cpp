@@ -214,7 +214,7 @@ TResult<Type> check_variant_construct(Checker& c, const ast::ExprKind::VariantCo
 // ---- Collections ----
 
 // Checks items against the first item's type; `elem` is the element type the context asks for, if any.
-TResult<Type> check_items(Checker& c, const std::vector<ast::Expr>& items, const ExpectedType& elem) {
+TResult<Type> check_items(Checker& c, const ast::Vec<ast::Expr>& items, const ExpectedType& elem) {
     QN_TRY_ASSIGN(Type first, c.check_expr(items.front(), elem));
     const ExpectedType item_type = first;
     for (size_t i = 1; i < items.size(); ++i) QN_TRY(c.check_expr(items[i], item_type));
@@ -397,7 +397,7 @@ TResult<Type> check_logical(Checker& c, const ast::Expr& lhs, const ast::Expr& r
 
 // ---- Lambdas ----
 
-Status declare_params(Checker& c, const std::vector<ast::Param>& params, const std::vector<Type>& types) {
+Status declare_params(Checker& c, const ast::Vec<ast::Param>& params, const std::vector<Type>& types) {
     for (size_t i = 0; i < params.size(); ++i) QN_TRY(c.declare(params[i].name, types[i], false, params[i].span));
     return {};
 }

@@ -236,7 +236,7 @@ TResult<Type> Checker::check_against_declared(const Type& declared, const ast::E
 }
 
 TResult<Type> Checker::check_generic_call(Span pos, const std::optional<std::string>& module, const std::string& fn,
-                                          const FnSig& sig, const std::vector<ast::Expr>& args) {
+                                          const FnSig& sig, const ast::Vec<ast::Expr>& args) {
     if (args.size() != sig.params.size()) {
         return unexpected(err("'" + fn + "' takes " + std::to_string(sig.params.size()) + " argument(s), found " +
                                   std::to_string(args.size()),

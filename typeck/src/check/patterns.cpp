@@ -33,7 +33,7 @@ bool all_irrefutable(const ast::FieldPatterns& fields) {
 
 // True when some unguarded arm's pattern satisfies `covers`.
 template <class Pred>
-bool some_arm(const std::vector<ast::MatchArm>& arms, Pred covers) {
+bool some_arm(const ast::Vec<ast::MatchArm>& arms, Pred covers) {
     return std::any_of(arms.begin(), arms.end(),
                        [&](const ast::MatchArm& arm) { return !arm.guard && covers(arm.pattern); });
 }
@@ -246,7 +246,7 @@ Status Checker::check_record_pattern(const std::string& qualified, const ast::Fi
     return check_fields_in_order(qualified, fields, declared, false, pos);
 }
 
-bool Checker::match_exhaustive(const Type& subject, const std::vector<ast::MatchArm>& arms) const {
+bool Checker::match_exhaustive(const Type& subject, const ast::Vec<ast::MatchArm>& arms) const {
     if (some_arm(arms, [](const ast::Pattern& p) { return pattern_irrefutable(p); })) return true;
 
     switch (subject.kind) {
@@ -289,7 +289,7 @@ bool Checker::match_exhaustive(const Type& subject, const std::vector<ast::Match
     }
 }
 
-std::string Checker::missing_cases_hint(const Type& subject, const std::vector<ast::MatchArm>& arms) const {
+std::string Checker::missing_cases_hint(const Type& subject, const ast::Vec<ast::MatchArm>& arms) const {
     switch (subject.kind) {
         case Kind::Bool: return "both 'case true:' and 'case false:'";
         case Kind::Option: return "both 'case Some(...):' and 'case None:'";

@@ -61,7 +61,7 @@ Bindings bind_params(const std::vector<std::string>& params, const std::vector<T
 
 }  // namespace
 
-TResult<std::vector<Type>> Checker::resolve_param_types(const std::vector<ast::Param>& params) {
+TResult<std::vector<Type>> Checker::resolve_param_types(const ast::Vec<ast::Param>& params) {
     std::vector<Type> types;
     types.reserve(params.size());
     SeenNames seen;
@@ -89,7 +89,7 @@ TResult<Type> Checker::resolve_type(const ast::TypeExpr& te) {
         return Type::fn(std::move(params), std::move(result));
     }
 
-    const auto resolve_args = [this](const std::vector<ast::TypeExpr>& written) -> TResult<std::vector<Type>> {
+    const auto resolve_args = [this](const ast::Vec<ast::TypeExpr>& written) -> TResult<std::vector<Type>> {
         std::vector<Type> args;
         args.reserve(written.size());
         for (const ast::TypeExpr& a : written) {

@@ -190,7 +190,7 @@ Status Checker::check_fn(const ast::StmtKind::FnDecl& decl, Span pos) {
     return {};
 }
 
-bool block_definitely_returns(const std::vector<ast::Stmt>& stmts) {
+bool block_definitely_returns(const ast::Vec<ast::Stmt>& stmts) {
     return std::any_of(stmts.begin(), stmts.end(), [](const ast::Stmt& stmt) {
         if (ast::as<ast::StmtKind::Return>(stmt)) return true;
         if (const auto* s = ast::as<ast::StmtKind::If>(stmt)) return if_definitely_returns(*s);

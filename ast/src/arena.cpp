@@ -12,18 +12,22 @@ Arena::~Arena() {
     for (void* block : blocks_) std::free(block);
 }
 
-void* Arena::allocate_slow(const std::size_t size, const std::size_t align) {
-    if (size >= kOwnBlockFrom) {
-        // malloc's blocks are aligned for any fundamental type, which is all a node needs.
-        void* own = std::malloc(size);
-        if (own == nullptr) throw std::bad_alloc();
-        blocks_.push_back(own);
-        return own;
+void* Arena::new_block(const std::size_t bytes) {
+    // The slot is made first, so that a failure to record the block cannot lose it.
+    blocks_.push_back(nullptr);
+    void* const block = std::malloc(bytes);
+    if (block == nullptr) {
+        blocks_.pop_back();
+        throw std::bad_alloc();
     }
-    void* block = std::malloc(kBlockBytes);
-    if (block == nullptr) throw std::bad_alloc();
-    blocks_.push_back(block);
-    next_ = static_cast<char*>(block);
+    blocks_.back() = block;
+    return block;
+}
+
+void* Arena::allocate_slow(const std::size_t size, const std::size_t align) {
+    // malloc's blocks are aligned for any fundamental type, which is all a node needs.
+    if (size >= kOwnBlockFrom) return new_block(size);
+    next_ = static_cast<char*>(new_block(kBlockBytes));
     end_ = next_ + kBlockBytes;
     return allocate(size, align);
 }

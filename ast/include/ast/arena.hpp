@@ -54,6 +54,7 @@ private:
     static constexpr std::size_t size_class(std::size_t size) { return size == 0 ? 0 : (size - 1) / kSlotAlign; }
 
     void* allocate_slow(std::size_t size, std::size_t align);
+    void* new_block(std::size_t bytes);
     void release_own_block(void* p) noexcept;
 
     std::vector<void*> blocks_;

@@ -17,13 +17,18 @@ TEST(Arena, HandsOutAlignedDistinctMemoryAcrossBlocks) {
     std::set<const void*> seen;
     // Small requests, a run long enough to fill several blocks, and requests large enough for a block
     // of their own.
-    for (const std::size_t size : {1u, 8u, 24u, 72u, 328u, 4095u, 4096u, 20000u, 100000u}) {
+    for (const std::size_t size : {0u, 1u, 8u, 24u, 72u, 328u, 4095u, 4096u, 20000u, 100000u}) {
         for (int i = 0; i < 64; ++i) {
             for (const std::size_t align : {std::size_t{1}, std::size_t{8}, alignof(std::max_align_t)}) {
                 void* p = arena.allocate(size, align);
                 ASSERT_TRUE(aligned(p, align)) << size << " " << align;
                 ASSERT_TRUE(seen.insert(p).second) << size;
                 std::memset(p, 0xAB, size);  // under AddressSanitizer, a short block would show here
+                if (size == 0) {
+                    // An empty request may be given back like any other without touching its neighbours.
+                    arena.deallocate(p, 0, align);
+                    seen.erase(p);
+                }
             }
         }
     }
@@ -42,6 +47,8 @@ TEST(Arena, ReusesGivenBackSlotsOfTheSameSizeClass) {
     arena.deallocate(big, 50000, 8);
     void* next = arena.allocate(64, 8);
     EXPECT_NE(next, nullptr);
+    void* empty = arena.allocate(0, 8);        // an empty request has a slot of its own
+    EXPECT_NE(empty, arena.allocate(8, 8));
 }
 
 TEST(Arena, ScopesNestAndRestoreTheOuterArena) {

@@ -25,6 +25,7 @@ public:
     // storage this way. A large request, which had a block of its own, is released at once; a small
     // one is kept for the next request of the same size.
     void deallocate(void* p, std::size_t size, std::size_t align) noexcept {
+        if (size == 0) size = 1;
         if (size >= kOwnBlockFrom) {
             release_own_block(p);
         } else if (align <= kSlotAlign) {
@@ -50,8 +51,9 @@ private:
     // Every allocation is aligned at least this much, so any slot can hold a FreeSlot and serve any
     // request of its class with no stricter alignment.
     static constexpr std::size_t kSlotAlign = alignof(FreeSlot);
-    // Sizes of 1 to kSlotAlign bytes are class 0, and so on; every size below kOwnBlockFrom has one.
-    static constexpr std::size_t size_class(std::size_t size) { return size == 0 ? 0 : (size - 1) / kSlotAlign; }
+    // Sizes of 1 to kSlotAlign bytes are class 0, and so on; every size from 1 to below kOwnBlockFrom
+    // has one.
+    static constexpr std::size_t size_class(std::size_t size) { return (size - 1) / kSlotAlign; }
 
     void* allocate_slow(std::size_t size, std::size_t align);
     void* new_block(std::size_t bytes);
@@ -79,6 +81,8 @@ private:
 };
 
 inline void* Arena::allocate(std::size_t size, std::size_t align) {
+    // An empty request still gets its own slot: it may be given back, and a slot is written then.
+    if (size == 0) size = 1;
     if (align < kSlotAlign) align = kSlotAlign;
     if (size < kOwnBlockFrom && align == kSlotAlign) {
         if (FreeSlot*& head = free_[size_class(size)]; head != nullptr) {

@@ -367,9 +367,6 @@ struct Stmt {
 };
 
 struct Program {
-    Program() = default;
-    explicit Program(Vec<Stmt> statements) : stmts(std::move(statements)) {}
-
     // Where the parser allocated the tree's nodes; declared first so that it outlives them.
     std::shared_ptr<Arena> arena;
     Vec<Stmt> stmts;

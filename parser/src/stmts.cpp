@@ -84,9 +84,9 @@ Checked Parser::parse_binding(ast::StmtKind& out, bool is_mut) {
     advance();
     std::string name;
     QN_TRY(expect_ident(name, "a name after 'let'/'mut'"));
-    std::optional<ast::TypeExpr> ty;
+    std::optional<ast::Box<ast::TypeExpr>> ty;
     if (eat(TokenKind::Colon)) {
-        QN_TRY(parse_type(ty.emplace()));
+        QN_TRY(parse_type(ty.emplace(std::in_place).get()));
     }
     QN_TRY(expect(TokenKind::Assign, "after the declared name — every declaration initializes its value"));
     ast::Expr* value = nullptr;

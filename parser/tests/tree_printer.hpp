@@ -104,11 +104,15 @@ private:
     }
 
     // ---- Statements ----
+    template <class K>
+    std::string stmt_kind(const ast::Box<K>& boxed) {
+        return stmt_kind(boxed.get());
+    }
     std::string stmt_kind(const ast::StmtKind::Let& s) { return binding("let", s.name, s.ty, s.value); }
     std::string stmt_kind(const ast::StmtKind::Mut& s) { return binding("mut", s.name, s.ty, s.value); }
-    std::string binding(const char* kw, const std::string& name, const std::optional<ast::TypeExpr>& ty,
+    std::string binding(const char* kw, const std::string& name, const std::optional<ast::Box<ast::TypeExpr>>& ty,
                         const ast::Expr& value) {
-        return std::string("(") + kw + " " + name + (ty ? ": " + type(*ty) : "") + " " + expr(value) + ")";
+        return std::string("(") + kw + " " + name + (ty ? ": " + type(ty->get()) : "") + " " + expr(value) + ")";
     }
     std::string stmt_kind(const ast::StmtKind::Assign& s) {
         return "(assign " + expr(s.target) + " " + expr(s.value) + ")";

@@ -29,7 +29,7 @@ Checker collected(const ast::Program& program, const Apis& apis = {}) {
 }
 
 const ast::StmtKind::FnDecl& fn_decl(const ast::Program& program, size_t index) {
-    return std::get<ast::StmtKind::FnDecl>(program.stmts[index].kind.v);
+    return std::get<ast::Box<ast::StmtKind::FnDecl>>(program.stmts[index].kind.v).get();
 }
 
 TEST(Declare, NameRulesInOrder) {
@@ -177,7 +177,7 @@ TEST(CheckFn, ParametersAreDeclaredInTheFunctionScope) {
 
     // Two parameters of one name reach the body check as a same-scope duplicate at the second.
     ast::Program twice = program;
-    auto& g = std::get<ast::StmtKind::FnDecl>(twice.stmts[2].kind.v);
+    auto& g = std::get<ast::Box<ast::StmtKind::FnDecl>>(twice.stmts[2].kind.v).get();
     g.params[1].name = "a";
     const auto duplicate = c.check_fn(g, twice.stmts[2].span);
     ASSERT_FALSE(duplicate);

@@ -205,10 +205,9 @@ struct ExprKind {
     struct Try {
         Box<ast::Expr> operand;
     };
-    // The three large and rare kinds are held by pointer, so that an Expr is sized for the common ones:
-    // every argument list, operand and block holds Exprs by value. `as` and the visitors see through
-    // the Box.
-    std::variant<Int, Float, Bool, Text, Unit, Ident, Construct, Box<VariantConstruct>, List, Map, Set, Tuple,
+    // The largest kinds are held by pointer, so that an Expr is sized for the common ones: every
+    // argument list, operand and block holds Exprs by value. `as` and the visitors see through the Box.
+    std::variant<Int, Float, Bool, Text, Unit, Ident, Box<Construct>, Box<VariantConstruct>, List, Map, Set, Tuple,
                  With, Unary, Binary, Box<Lambda>, Box<BlockLambda>, Call, Index, Field, Try>
         v;
 };
@@ -283,14 +282,16 @@ struct MatchArm {
 };
 
 struct StmtKind {
+    // The annotation is held by pointer: most bindings have none, and a statement is sized for its
+    // largest kind.
     struct Let {
         std::string name;
-        std::optional<TypeExpr> ty;
+        std::optional<Box<TypeExpr>> ty;
         ast::Expr value;
     };
     struct Mut {
         std::string name;
-        std::optional<TypeExpr> ty;
+        std::optional<Box<TypeExpr>> ty;
         ast::Expr value;
     };
     struct Assign {
@@ -356,8 +357,10 @@ struct StmtKind {
     struct Expr {
         ast::Expr expr;
     };
-    std::variant<Let, Mut, Assign, FnDecl, RecordDecl, EnumDecl, Import, Test, Assert, Match, Return, Break,
-                 Continue, If, While, For, Expr>
+    // Declarations are large and one per many statements, so they are held by pointer: every block
+    // holds its statements by value. `as` and the visitors see through the Box.
+    std::variant<Let, Mut, Assign, Box<FnDecl>, Box<RecordDecl>, Box<EnumDecl>, Import, Test, Assert, Match, Return,
+                 Break, Continue, If, While, For, Expr>
         v;
 };
 

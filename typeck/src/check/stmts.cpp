@@ -94,6 +94,10 @@ class StmtChecker {
 public:
     StmtChecker(Checker& c, const ast::Stmt& stmt) : c_(c), stmt_(stmt) {}
 
+    template <class K>
+    Status operator()(const ast::Box<K>& boxed) {
+        return (*this)(boxed.get());
+    }
     Status operator()(const ast::StmtKind::Let& s) { return binding(s.name, s.ty, s.value, false); }
     Status operator()(const ast::StmtKind::Mut& s) { return binding(s.name, s.ty, s.value, true); }
 
@@ -220,11 +224,11 @@ public:
 private:
     Status fail(const std::string& message) const { return unexpected(err(message, stmt_.span)); }
 
-    Status binding(const std::string& name, const std::optional<ast::TypeExpr>& annotation, const ast::Expr& value,
-                   bool is_mutable) {
+    Status binding(const std::string& name, const std::optional<ast::Box<ast::TypeExpr>>& annotation,
+                   const ast::Expr& value, bool is_mutable) {
         std::optional<Type> declared;
         if (annotation) {
-            QN_TRY_ASSIGN(declared, c_.resolve_type(*annotation));
+            QN_TRY_ASSIGN(declared, c_.resolve_type(annotation->get()));
         }
         QN_TRY_ASSIGN(Type found, c_.check_expr(value, declared));
         if (found.is(Type::Kind::Void)) {

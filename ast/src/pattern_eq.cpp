@@ -15,6 +15,10 @@ bool fields_equal(const FieldPatterns& a, const FieldPatterns& b) {
 struct KindEqual {
     const PatternKind& other;
 
+    template <class K>
+    bool operator()(const Box<K>& a) const {
+        return (*this)(a.get());
+    }
     bool operator()(const PatternKind::Wildcard&) const { return true; }
     bool operator()(const PatternKind::Name& a) const {
         return a.name == std::get<PatternKind::Name>(other.v).name;
@@ -32,7 +36,7 @@ struct KindEqual {
         return a.name == b.name && fields_equal(a.fields, b.fields);
     }
     bool operator()(const PatternKind::Variant& a) const {
-        const auto& b = std::get<PatternKind::Variant>(other.v);
+        const auto& b = *alternative<PatternKind::Variant>(other.v);
         return a.enum_name == b.enum_name && a.variant == b.variant && a.module == b.module &&
                fields_equal(a.fields, b.fields);
     }

@@ -67,7 +67,8 @@ std::string type_text(const ast::TypeExpr& type) {
             } else if constexpr (std::is_same_v<Kind, ast::TypeExprKind::Fn>) {
                 return "fn(" + join(kind.params, type_text) + ") -> " + type_text(*kind.ret);
             } else {
-                return kind.module + "." + kind.name + type_args_text(kind.args);
+                const ast::TypeExprKind::Qualified& qualified = kind.get();
+                return qualified.module + "." + qualified.name + type_args_text(qualified.args);
             }
         },
         type.kind.v);

@@ -250,12 +250,20 @@ private:
     std::string pattern_kind(const ast::PatternKind::Record& p) {
         return "(record " + p.name + pattern_fields(p.fields) + ")";
     }
+    template <class K>
+    std::string pattern_kind(const ast::Box<K>& boxed) {
+        return pattern_kind(boxed.get());
+    }
     std::string pattern_kind(const ast::PatternKind::Variant& p) {
         return "(variant " + (p.module ? *p.module + "." : "") + p.enum_name + "." + p.variant +
                pattern_fields(p.fields) + ")";
     }
 
     // ---- Types ----
+    template <class K>
+    std::string type_kind(const ast::Box<K>& boxed) {
+        return type_kind(boxed.get());
+    }
     std::string type_kind(const ast::TypeExprKind::Named& t) {
         return t.name + (t.args.empty() ? "" : "[" + types(t.args) + "]");
     }

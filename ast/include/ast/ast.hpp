@@ -39,7 +39,8 @@ struct TypeExprKind {
         std::string name;
         Vec<TypeExpr> args;
     };
-    std::variant<Named, Fn, Qualified> v;
+    // A qualified name is the largest and rarest form, so it is held by pointer.
+    std::variant<Named, Fn, Box<Qualified>> v;
 };
 
 struct TypeExpr {
@@ -81,7 +82,8 @@ struct PatternKind {
         FieldPatterns fields;
         std::optional<std::string> module;
     };
-    std::variant<Wildcard, Name, Int, Bool, Text, Constructor, Record, Variant> v;
+    // A variant pattern is the largest form, so it is held by pointer and a match arm stays small.
+    std::variant<Wildcard, Name, Int, Bool, Text, Constructor, Record, Box<Variant>> v;
 };
 
 struct Pattern {
@@ -398,8 +400,8 @@ const K* as(const Expr& e) { return alternative<K>(e.kind.v); }
 template <class K>
 const K* as(const Stmt& s) { return alternative<K>(s.kind.v); }
 template <class K>
-const K* as(const Pattern& p) { return std::get_if<K>(&p.kind.v); }
+const K* as(const Pattern& p) { return alternative<K>(p.kind.v); }
 template <class K>
-const K* as(const TypeExpr& t) { return std::get_if<K>(&t.kind.v); }
+const K* as(const TypeExpr& t) { return alternative<K>(t.kind.v); }
 
 }  // namespace quellin::ast

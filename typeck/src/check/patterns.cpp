@@ -188,7 +188,7 @@ Status Checker::check_pattern(const ast::Pattern& pattern, const Type& subject) 
         return unexpected(matches_err(r + " records", subject, pos));
     }
 
-    const auto& variant = std::get<ast::PatternKind::Variant>(pattern.kind.v);
+    const auto& variant = *ast::as<ast::PatternKind::Variant>(pattern);
     const std::string& e = variant.enum_name;
     const std::string& v = variant.variant;
 

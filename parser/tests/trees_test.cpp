@@ -210,7 +210,9 @@ TEST(ParsedTrees, ACopyOutlivesTheProgramItCameFrom) {
     const std::string source =
         "record R:\n    name: Text\n\nfn f(xs: List[Int], r: R) -> Text:\n    for x in xs:\n"
         "        if x > 1:\n            return \"{r.name} and a rather long literal {x * 2}\"\n"
-        "    return match_me(fn(a: Int) -> Int = a + 1, [1, 2, 3])\n";
+        "    return match_me(fn(a: Int) -> Int = a + 1, [1, 2, 3])\n"
+        "\nenum E:\n    A(n: Int)\n\nfn g(s: geo.Shape) -> R:\n    let y: geo.Shape = geo.Shape.Circle(radius: 1.0)\n"
+        "    match s:\n        case geo.Shape.Circle(radius: r):\n            return R(name: \"{r}\")\n";
     auto parsed = parse(source);
     ASSERT_TRUE(parsed);
     std::optional<ast::Program> original(std::move(parsed).value());

@@ -39,7 +39,8 @@ struct TypeExprKind {
         std::string name;
         Vec<TypeExpr> args;
     };
-    // A qualified name is the largest and rarest form, so it is held by pointer.
+    // A qualified name is the largest form, so it is held by pointer and a type expression is sized for a
+    // plain name.
     std::variant<Named, Fn, Box<Qualified>> v;
 };
 

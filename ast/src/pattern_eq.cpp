@@ -15,10 +15,6 @@ bool fields_equal(const FieldPatterns& a, const FieldPatterns& b) {
 struct KindEqual {
     const PatternKind& other;
 
-    template <class K>
-    bool operator()(const Box<K>& a) const {
-        return (*this)(a.get());
-    }
     bool operator()(const PatternKind::Wildcard&) const { return true; }
     bool operator()(const PatternKind::Name& a) const {
         return a.name == std::get<PatternKind::Name>(other.v).name;
@@ -46,7 +42,7 @@ struct KindEqual {
 
 bool operator==(const PatternKind& a, const PatternKind& b) {
     if (a.v.index() != b.v.index()) return false;
-    return std::visit(KindEqual{b}, a.v);
+    return visit_kind(KindEqual{b}, a.v);
 }
 
 bool operator==(const Pattern& a, const Pattern& b) { return a.span == b.span && a.kind == b.kind; }

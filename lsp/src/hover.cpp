@@ -59,7 +59,7 @@ const ast::StmtKind::FnDecl* find_function(const ast::Program& program, const st
 }  // namespace
 
 std::string type_text(const ast::TypeExpr& type) {
-    return std::visit(
+    return ast::visit_kind(
         [](const auto& kind) -> std::string {
             using Kind = std::decay_t<decltype(kind)>;
             if constexpr (std::is_same_v<Kind, ast::TypeExprKind::Named>) {
@@ -67,8 +67,7 @@ std::string type_text(const ast::TypeExpr& type) {
             } else if constexpr (std::is_same_v<Kind, ast::TypeExprKind::Fn>) {
                 return "fn(" + join(kind.params, type_text) + ") -> " + type_text(*kind.ret);
             } else {
-                const ast::TypeExprKind::Qualified& qualified = kind.get();
-                return qualified.module + "." + qualified.name + type_args_text(qualified.args);
+                return kind.module + "." + kind.name + type_args_text(kind.args);
             }
         },
         type.kind.v);

@@ -26,7 +26,7 @@ Checked Parser::parse_decl(ast::StmtKind& out, std::optional<std::string> doc) {
 }
 
 Checked Parser::parse_fn(ast::StmtKind& out, std::optional<std::string> doc, bool is_pub) {
-    auto& fn = out.v.emplace<ast::Box<ast::StmtKind::FnDecl>>(std::in_place).get();
+    auto& fn = ast::emplace_alternative<ast::StmtKind::FnDecl>(out.v);
     fn.is_pub = is_pub;
     fn.is_async = check_kw(Keyword::Async);
     if (fn.is_async) advance();
@@ -63,7 +63,7 @@ Checked Parser::parse_params(ast::Vec<ast::Param>& params) {
 }
 
 Checked Parser::parse_record(ast::StmtKind& out, std::optional<std::string> doc, bool is_pub) {
-    auto& record = out.v.emplace<ast::Box<ast::StmtKind::RecordDecl>>(std::in_place).get();
+    auto& record = ast::emplace_alternative<ast::StmtKind::RecordDecl>(out.v);
     record.is_pub = is_pub;
     QN_TRY(expect_kw(Keyword::Record, "to declare a record"));
     QN_TRY(expect_ident(record.name, "a record name after 'record'"));
@@ -86,7 +86,7 @@ Checked Parser::parse_record(ast::StmtKind& out, std::optional<std::string> doc,
 }
 
 Checked Parser::parse_enum(ast::StmtKind& out, std::optional<std::string> doc, bool is_pub) {
-    auto& decl = out.v.emplace<ast::Box<ast::StmtKind::EnumDecl>>(std::in_place).get();
+    auto& decl = ast::emplace_alternative<ast::StmtKind::EnumDecl>(out.v);
     decl.is_pub = is_pub;
     QN_TRY(expect_kw(Keyword::Enum, "to declare an enum"));
     QN_TRY(expect_ident(decl.name, "an enum name after 'enum'"));

@@ -87,11 +87,7 @@ std::optional<ConstructTarget> construct_target(ast::Expr& target) {
 template <class K, class... Args>
 [[gnu::noinline]] void Parser::build(ast::Expr& out, Span span, uint32_t height, Args&&... args) {
     K node{std::forward<Args>(args)...};
-    if constexpr (ast::holds_boxed<K, decltype(out.kind.v)>) {
-        out.kind.v.template emplace<ast::Box<K>>(std::move(node));
-    } else {
-        out.kind.v.template emplace<K>(std::move(node));
-    }
+    ast::emplace_alternative<K>(out.kind.v, std::move(node));
     out.span = span;
     height_ = height;
 }

@@ -74,7 +74,7 @@ Checked Parser::parse_variant_pattern(std::string first, ast::PatternKind& out) 
     advance();
     std::string second;
     QN_TRY(expect_ident(second, "a variant name after '.'"));
-    auto& variant = out.v.emplace<ast::Box<PatternKind::Variant>>(std::in_place).get();
+    auto& variant = ast::emplace_alternative<PatternKind::Variant>(out.v);
     if (eat(TokenKind::Dot)) {
         QN_TRY(expect_ident(variant.variant, "a variant name after '.'"));
         variant.module = std::move(first);

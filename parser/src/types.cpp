@@ -13,7 +13,7 @@ Checked Parser::parse_type(ast::TypeExpr& out) {
     std::string first;
     QN_TRY(expect_ident(first, "a type name"));
     if (eat(TokenKind::Dot)) {
-        auto& qualified = out.kind.v.emplace<ast::Box<ast::TypeExprKind::Qualified>>(std::in_place).get();
+        auto& qualified = ast::emplace_alternative<ast::TypeExprKind::Qualified>(out.kind.v);
         qualified.module = std::move(first);
         QN_TRY(expect_ident(qualified.name, "a type name after '.'"));
         if (check(TokenKind::LBracket)) return parse_type_args(qualified.args, false);

@@ -26,19 +26,19 @@ public:
     }
 
     std::string stmt(const ast::Stmt& s) {
-        return std::visit([&](const auto& k) { return stmt_kind(k); }, s.kind.v) + at(s.span);
+        return ast::visit_kind([&](const auto& k) { return stmt_kind(k); }, s.kind.v) + at(s.span);
     }
 
     std::string expr(const ast::Expr& e) {
-        return std::visit([&](const auto& k) { return expr_kind(k); }, e.kind.v) + at(e.span);
+        return ast::visit_kind([&](const auto& k) { return expr_kind(k); }, e.kind.v) + at(e.span);
     }
 
     std::string pattern(const ast::Pattern& p) {
-        return std::visit([&](const auto& k) { return pattern_kind(k); }, p.kind.v) + at(p.span);
+        return ast::visit_kind([&](const auto& k) { return pattern_kind(k); }, p.kind.v) + at(p.span);
     }
 
     std::string type(const ast::TypeExpr& t) {
-        return std::visit([&](const auto& k) { return type_kind(k); }, t.kind.v) + at(t.span);
+        return ast::visit_kind([&](const auto& k) { return type_kind(k); }, t.kind.v) + at(t.span);
     }
 
 private:
@@ -104,10 +104,6 @@ private:
     }
 
     // ---- Statements ----
-    template <class K>
-    std::string stmt_kind(const ast::Box<K>& boxed) {
-        return stmt_kind(boxed.get());
-    }
     std::string stmt_kind(const ast::StmtKind::Let& s) { return binding("let", s.name, s.ty, s.value); }
     std::string stmt_kind(const ast::StmtKind::Mut& s) { return binding("mut", s.name, s.ty, s.value); }
     std::string binding(const char* kw, const std::string& name, const std::optional<ast::Box<ast::TypeExpr>>& ty,
@@ -177,10 +173,6 @@ private:
     std::string stmt_kind(const ast::StmtKind::Expr& s) { return expr(s.expr); }
 
     // ---- Expressions ----
-    template <class K>
-    std::string expr_kind(const ast::Box<K>& boxed) {
-        return expr_kind(boxed.get());
-    }
     std::string expr_kind(const ast::ExprKind::Int& e) { return std::to_string(e.value); }
     std::string expr_kind(const ast::ExprKind::Float& e) {
         char buf[64];
@@ -250,20 +242,12 @@ private:
     std::string pattern_kind(const ast::PatternKind::Record& p) {
         return "(record " + p.name + pattern_fields(p.fields) + ")";
     }
-    template <class K>
-    std::string pattern_kind(const ast::Box<K>& boxed) {
-        return pattern_kind(boxed.get());
-    }
     std::string pattern_kind(const ast::PatternKind::Variant& p) {
         return "(variant " + (p.module ? *p.module + "." : "") + p.enum_name + "." + p.variant +
                pattern_fields(p.fields) + ")";
     }
 
     // ---- Types ----
-    template <class K>
-    std::string type_kind(const ast::Box<K>& boxed) {
-        return type_kind(boxed.get());
-    }
     std::string type_kind(const ast::TypeExprKind::Named& t) {
         return t.name + (t.args.empty() ? "" : "[" + types(t.args) + "]");
     }

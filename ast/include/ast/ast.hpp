@@ -209,7 +209,7 @@ struct ExprKind {
         Box<ast::Expr> operand;
     };
     // The largest kinds are held by pointer, so that an Expr is sized for the common ones: every
-    // argument list, operand and block holds Exprs by value. `as` and the visitors see through the Box.
+    // argument list, operand and block holds Exprs by value. `as` and `visit_kind` see through the Box.
     std::variant<Int, Float, Bool, Text, Unit, Ident, Box<Construct>, Box<VariantConstruct>, List, Map, Set, Tuple,
                  With, Unary, Binary, Box<Lambda>, Box<BlockLambda>, Call, Index, Field, Try>
         v;
@@ -361,7 +361,7 @@ struct StmtKind {
         ast::Expr expr;
     };
     // Declarations are large and one per many statements, so they are held by pointer: every block
-    // holds its statements by value. `as` and the visitors see through the Box.
+    // holds its statements by value. `as` and `visit_kind` see through the Box.
     std::variant<Let, Mut, Assign, Box<FnDecl>, Box<RecordDecl>, Box<EnumDecl>, Import, Test, Assert, Match, Return,
                  Break, Continue, If, While, For, Expr>
         v;
@@ -393,6 +393,28 @@ const K* alternative(const std::variant<Alternatives...>& v) {
         const auto* boxed = std::get_if<Box<K>>(&v);
         return boxed ? &boxed->get() : nullptr;
     }
+}
+
+// Makes K the alternative of a tagged union, in place or in a new Box, from `args`; returns it.
+template <class K, class... Alternatives, class... Args>
+K& emplace_alternative(std::variant<Alternatives...>& v, Args&&... args) {
+    if constexpr (holds_boxed<K, std::variant<Alternatives...>>) {
+        return v.template emplace<Box<K>>(std::in_place, std::forward<Args>(args)...).get();
+    } else {
+        return v.template emplace<K>(std::forward<Args>(args)...);
+    }
+}
+
+// What an alternative holds, whether in place or in a Box.
+template <class K>
+const K& unboxed(const K& kind) { return kind; }
+template <class K>
+const K& unboxed(const Box<K>& boxed) { return boxed.get(); }
+
+// std::visit over a tagged union of node kinds: `f` sees each kind itself, never the Box holding it.
+template <class F, class... Alternatives>
+decltype(auto) visit_kind(F&& f, const std::variant<Alternatives...>& v) {
+    return std::visit([&f](const auto& held) -> decltype(auto) { return std::forward<F>(f)(unboxed(held)); }, v);
 }
 
 // Helpers for reading a tagged union: `if (auto* call = as<ExprKind::Call>(expr)) ...`.

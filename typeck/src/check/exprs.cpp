@@ -580,10 +580,6 @@ public:
     ExprChecker(Checker& c, const ast::Expr& expr, const ExpectedType& expected)
         : c_(c), expr_(expr), expected_(expected) {}
 
-    template <class K>
-    TResult<Type> operator()(const ast::Box<K>& boxed) const {
-        return (*this)(boxed.get());
-    }
     TResult<Type> operator()(const ast::ExprKind::Int&) const { return Type::int_(); }
     TResult<Type> operator()(const ast::ExprKind::Float&) const { return Type::float_(); }
     TResult<Type> operator()(const ast::ExprKind::Bool&) const { return Type::bool_(); }
@@ -629,7 +625,7 @@ private:
 }  // namespace
 
 TResult<Type> Checker::check_expr(const ast::Expr& expr, const std::optional<Type>& expected) {
-    TResult<Type> found = std::visit(ExprChecker(*this, expr, expected), expr.kind.v);
+    TResult<Type> found = ast::visit_kind(ExprChecker(*this, expr, expected), expr.kind.v);
     if (!found) return found;
     if (!found->args.empty()) QN_TRY(check_type_size(*found, expr.span));
     if (!expected) return found;

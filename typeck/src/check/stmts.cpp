@@ -94,10 +94,6 @@ class StmtChecker {
 public:
     StmtChecker(Checker& c, const ast::Stmt& stmt) : c_(c), stmt_(stmt) {}
 
-    template <class K>
-    Status operator()(const ast::Box<K>& boxed) {
-        return (*this)(boxed.get());
-    }
     Status operator()(const ast::StmtKind::Let& s) { return binding(s.name, s.ty, s.value, false); }
     Status operator()(const ast::StmtKind::Mut& s) { return binding(s.name, s.ty, s.value, true); }
 
@@ -301,7 +297,7 @@ private:
 
 }  // namespace
 
-Status Checker::check_stmt(const ast::Stmt& stmt) { return std::visit(StmtChecker(*this, stmt), stmt.kind.v); }
+Status Checker::check_stmt(const ast::Stmt& stmt) { return ast::visit_kind(StmtChecker(*this, stmt), stmt.kind.v); }
 
 Status Checker::check_block(const ast::Block& block) {
     const ScopeGuard scope(*this);

@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "lsp/framing.hpp"
+#include "lsp/memory.hpp"
 #include "lsp/server.hpp"
 
 namespace {
@@ -33,6 +34,7 @@ int main() {
     std::cin.tie(nullptr);
     // A client that goes away must end the loop with a write error, not kill the process silently.
     std::signal(SIGPIPE, SIG_IGN);
+    quellin::lsp::keep_freed_memory();
 
     const Expected<void, IoError> served = serve(std::cin, std::cout);
     if (!served) {

@@ -95,7 +95,7 @@ void BM_ReadMessage_DidChange(benchmark::State& state) {
     report_lines(state, lines);
 }
 
-BENCHMARK(BM_ReadMessage_DidChange)->Arg(10'000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReadMessage_DidChange)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMicrosecond);
 
 void BM_DiagnosticsNoteModules(benchmark::State& state) {
     const auto modules = static_cast<uint32_t>(state.range(0));

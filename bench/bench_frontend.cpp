@@ -149,5 +149,3 @@ BENCHMARK(BM_CheckModules)->Args({100, 500})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadAndCheckModules)->Args({100, 500})->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-BENCHMARK_MAIN();

@@ -15,7 +15,6 @@
 #include "gen/generate.hpp"
 #include "gen/temp_dir.hpp"
 #include "lsp/framing.hpp"
-#include "lsp/memory.hpp"
 #include "lsp/server.hpp"
 
 namespace {
@@ -121,14 +120,3 @@ void BM_DiagnosticsNoteModules(benchmark::State& state) {
 BENCHMARK(BM_DiagnosticsNoteModules)->Args({100, 500})->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-// The server process keeps the memory it frees for the next edit, and so does this one, so that an
-// iteration costs what an edit costs the server.
-int main(int argc, char** argv) {
-    lsp::keep_freed_memory();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

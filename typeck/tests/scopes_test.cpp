@@ -25,6 +25,7 @@ Checker collected(const ast::Program& program, const Apis& apis = {}) {
     EXPECT_TRUE(c.install_imports(program, apis));
     EXPECT_TRUE(c.collect_types(program));
     EXPECT_TRUE(c.collect_fns(program));
+    c.declarations_collected();
     return c;
 }
 
@@ -64,6 +65,35 @@ TEST(Declare, NameRulesInOrder) {
     }
     Checker checker = collected(program, apis);
     EXPECT_TRUE(checker.declare("Print", Type::int_(), false, Span{1, 1}));
+}
+
+// Local names repeat from body to body, and a name once found free is not looked up again; the rules
+// must come out the same for every declaration all the same.
+TEST(Declare, RepeatedNamesKeepTheRules) {
+    const ast::Program program = parsed("fn later() -> Int = 1\nrecord Point:\n    x: Int\n");
+    Checker early("main");
+    // Declared before the declarations are collected: the name is free then, but not for long.
+    ASSERT_TRUE(early.declare("later", Type::int_(), false, Span{1, 1}));
+    early.scopes.emplace_back();
+    ASSERT_TRUE(early.collect_types(program));
+    ASSERT_TRUE(early.collect_fns(program));
+    early.declarations_collected();
+    const auto refused = early.declare("later", Type::int_(), false, Span{4, 9});
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().message, "'later' is already a top-level function — pick another name");
+
+    Checker c = collected(program);
+    for (int body = 0; body < 3; ++body) {
+        c.scopes.emplace_back();
+        EXPECT_TRUE(c.declare("total", Type::int_(), false, Span{2, 5}));
+        const auto again = c.declare("total", Type::int_(), false, Span{3, 5});
+        ASSERT_FALSE(again);
+        EXPECT_EQ(again.error().message, std::string("'total") + kNoShadowing);
+        const auto record = c.declare("Point", Type::int_(), false, Span{4, 5});
+        ASSERT_FALSE(record);
+        EXPECT_EQ(record.error().message, "'Point' is a record name — pick another name");
+        c.scopes.pop_back();
+    }
 }
 
 TEST(Declare, InnerScopeHidesOuterUntilPopped) {

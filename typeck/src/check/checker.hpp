@@ -283,9 +283,19 @@ public:
     TResult<Type> check_against_declared(const Type& declared, const ast::Expr& value, const Bindings& bindings,
                                          Span pos);
 
+    // Called once the imports are installed and every declaration is collected: from then on no plain
+    // name joins the function, record, enum or module tables (only instance keys like 'Pair[Int, Text]'
+    // and qualified names do), so a name found free stays free.
+    void declarations_collected() { declarations_collected_ = true; }
+
 private:
     // Names already proven free of value cycles (see check_value_cycles).
     NameSet acyclic_;
+    bool declarations_collected_ = false;
+    // Names that `declare` found to be neither reserved nor taken by a function, record, enum or module
+    // once the declarations were collected. Local names repeat in function after function, and proving
+    // one free costs four lookups in tables as large as the module.
+    NameSet untaken_names_;
 };
 
 bool pattern_irrefutable(const ast::Pattern& pattern);

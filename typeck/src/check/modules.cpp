@@ -93,6 +93,7 @@ Status check_module(const ModuleRef& m, bool is_entry, Apis& apis, CheckInfo& in
     QN_TRY(c.collect_types(m.program));
     QN_TRY(c.check_value_cycles(m.program));
     QN_TRY(c.collect_fns(m.program));
+    c.declarations_collected();
 
     // Top-level code sees no declaration's type parameters.
     c.type_params.clear();

@@ -105,16 +105,19 @@ bool SeenNames::insert(std::string_view name) {
 Checker::Checker(std::string module_name) : scopes(1), module(std::move(module_name)) {}
 
 Status Checker::declare(const std::string& name, Type ty, bool is_mutable, Span pos) {
-    if (is_reserved_builtin_name(name)) {
-        return unexpected(err("'" + name + "' is a reserved builtin name — pick another name", pos));
-    }
-    if (fns.contains(name)) {
-        return unexpected(err("'" + name + "' is already a top-level function — pick another name", pos));
-    }
-    if (records.contains(name)) return unexpected(err("'" + name + "' is a record name — pick another name", pos));
-    if (enums.contains(name)) return unexpected(err("'" + name + "' is an enum name — pick another name", pos));
-    if (modules.contains(name)) {
-        return unexpected(err("'" + name + "' is an imported module — pick another name", pos));
+    if (!untaken_names_.contains(name)) {
+        if (is_reserved_builtin_name(name)) {
+            return unexpected(err("'" + name + "' is a reserved builtin name — pick another name", pos));
+        }
+        if (fns.contains(name)) {
+            return unexpected(err("'" + name + "' is already a top-level function — pick another name", pos));
+        }
+        if (records.contains(name)) return unexpected(err("'" + name + "' is a record name — pick another name", pos));
+        if (enums.contains(name)) return unexpected(err("'" + name + "' is an enum name — pick another name", pos));
+        if (modules.contains(name)) {
+            return unexpected(err("'" + name + "' is an imported module — pick another name", pos));
+        }
+        if (declarations_collected_) untaken_names_.insert(name);
     }
     if (scopes.empty()) internal_fault("scope stack never empty");
     Scope& innermost = scopes.back();

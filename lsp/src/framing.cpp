@@ -54,11 +54,13 @@ std::optional<uint64_t> parse_length(std::string_view text) {
     return value;
 }
 
-// Reads exactly `length` bytes, growing the buffer only as bytes arrive, so a huge announced length
-// with a short body costs nothing.
+// Reads exactly `length` bytes. The announced length (already within its bound) is reserved at once,
+// so a document is not copied again each time the buffer would grow; the buffer is filled only as
+// bytes arrive, so a huge announced length with a short body costs untouched address space only.
 Expected<std::string, IoError> read_body(std::streambuf& in, const std::size_t length) {
     constexpr std::size_t kChunk = std::size_t{64} << 10;
     std::string body;
+    body.reserve(length);
     while (body.size() < length) {
         const std::size_t want = std::min(kChunk, length - body.size());
         const std::size_t old_size = body.size();

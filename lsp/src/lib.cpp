@@ -71,11 +71,24 @@ json hover_result(const std::optional<std::string>& text) {
     return result;
 }
 
+// A document's text is moved out of its message rather than copied: it is the whole document, and the
+// message is dropped once handled. These read as the members above do, through a message the server owns.
+json* owned_member(json* value, const char* key) {
+    if (value == nullptr || !value->is_object()) return nullptr;
+    const auto found = value->find(key);
+    return found == value->end() ? nullptr : &*found;
+}
+
+std::string take_string_member(json* value, const char* key) {
+    json* found = owned_member(value, key);
+    return found != nullptr && found->is_string() ? std::move(found->get_ref<std::string&>()) : std::string();
+}
+
 // With full-text sync every change carries the whole document, so only the last one matters.
-std::optional<std::string> changed_text(const json& params) {
-    const json* changes = member(params, "contentChanges");
+std::optional<std::string> changed_text(json& message) {
+    json* changes = owned_member(owned_member(&message, "params"), "contentChanges");
     if (changes == nullptr || !changes->is_array() || changes->empty()) return std::nullopt;
-    return string_member(changes->back(), "text");
+    return take_string_member(&changes->back(), "text");
 }
 
 }  // namespace
@@ -117,7 +130,7 @@ json notification(json params) {
     return message;
 }
 
-HandleOutcome Server::handle(const json& message) {
+HandleOutcome Server::handle(json message) {
     const std::string method = string_member(message, "method");
     const json* id_member = member(message, "id");
     const std::optional<json> id = id_member != nullptr ? std::optional<json>(*id_member) : std::nullopt;
@@ -134,10 +147,10 @@ HandleOutcome Server::handle(const json& message) {
     } else if (method == "exit") {
         outcome.keep_running = false;
     } else if (method == "textDocument/didOpen") {
-        documents[uri] = string_member(object_member(params, "textDocument"), "text");
+        documents[uri] = take_string_member(owned_member(owned_member(&message, "params"), "textDocument"), "text");
         outcome.messages.push_back(diagnostics_note(uri));
     } else if (method == "textDocument/didChange") {
-        if (std::optional<std::string> text = changed_text(params)) documents[uri] = std::move(*text);
+        if (std::optional<std::string> text = changed_text(message)) documents[uri] = std::move(*text);
         outcome.messages.push_back(diagnostics_note(uri));
     } else if (method == "textDocument/didClose") {
         documents.erase(uri);

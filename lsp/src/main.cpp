@@ -2,6 +2,7 @@
 
 #include <csignal>
 #include <iostream>
+#include <utility>
 
 #include "lsp/framing.hpp"
 #include "lsp/memory.hpp"
@@ -16,9 +17,9 @@ using quellin::lsp::IoError;
 Expected<void, IoError> serve(std::istream& in, std::ostream& out) {
     quellin::lsp::Server server = quellin::lsp::Server::create();
     for (;;) {
-        QN_TRY_ASSIGN(const std::optional<nlohmann::json> message, quellin::lsp::read_message(in));
+        QN_TRY_ASSIGN(std::optional<nlohmann::json> message, quellin::lsp::read_message(in));
         if (!message) return {};
-        const quellin::lsp::HandleOutcome outcome = server.handle(*message);
+        const quellin::lsp::HandleOutcome outcome = server.handle(std::move(*message));
         for (const nlohmann::json& outgoing : outcome.messages) {
             QN_TRY(quellin::lsp::write_message(out, outgoing));
         }

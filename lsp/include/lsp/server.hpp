@@ -36,7 +36,8 @@ struct Server {
     // A server with nothing open and the standard library found by `find_stdlib_dir`.
     static Server create();
 
-    HandleOutcome handle(const nlohmann::json& message);
+    // Takes the message by value: a document's text is moved out of it, not copied.
+    HandleOutcome handle(nlohmann::json message);
 
     // Checks one document and returns its complete publishDiagnostics notification.
     nlohmann::json diagnostics_note(const std::string& uri);

@@ -74,34 +74,44 @@ std::optional<std::pair<char32_t, std::size_t>> unicode_escape(const std::string
 }
 
 // The content of a literal decoded, or nothing when it holds anything the parser could reject. The
-// escapes are ASCII, so checking the raw bytes covers the UTF-8 of the result.
+// escapes are ASCII, so checking the raw bytes covers the UTF-8 of the result. A document has an escape
+// every few dozen bytes (each line ends in one), so the result is written through a pointer into a
+// buffer of the raw size, which no escape can outgrow, rather than appended to piece by piece.
 std::optional<std::string> decode(const std::string_view raw) {
     if (has_control_byte(raw) || !is_valid_utf8(raw)) return std::nullopt;
-    std::string out;
-    out.reserve(raw.size());
+    std::string out(raw.size(), '\0');
+    char* written = out.data();
+    const auto put = [&written](const std::string_view bytes) {
+        std::memcpy(written, bytes.data(), bytes.size());
+        written += bytes.size();
+    };
     std::size_t at = 0;
     for (;;) {
         const std::size_t escape = find_byte(raw, '\\', at);
         if (escape == kNotFound) {
-            out.append(raw.substr(at));
+            put(raw.substr(at));
+            out.resize(static_cast<std::size_t>(written - out.data()));
             return out;
         }
-        out.append(raw.substr(at, escape - at));
+        put(raw.substr(at, escape - at));
         if (escape + 1 == raw.size()) return std::nullopt;
         at = escape + 2;
         switch (raw[escape + 1]) {
-            case '"': out.push_back('"'); break;
-            case '\\': out.push_back('\\'); break;
-            case '/': out.push_back('/'); break;
-            case 'b': out.push_back('\b'); break;
-            case 'f': out.push_back('\f'); break;
-            case 'n': out.push_back('\n'); break;
-            case 'r': out.push_back('\r'); break;
-            case 't': out.push_back('\t'); break;
+            case '"': *written++ = '"'; break;
+            case '\\': *written++ = '\\'; break;
+            case '/': *written++ = '/'; break;
+            case 'b': *written++ = '\b'; break;
+            case 'f': *written++ = '\f'; break;
+            case 'n': *written++ = '\n'; break;
+            case 'r': *written++ = '\r'; break;
+            case 't': *written++ = '\t'; break;
             case 'u': {
                 const auto decoded = unicode_escape(raw, at);
                 if (!decoded) return std::nullopt;
-                append_utf8(out, decoded->first);
+                // A character takes at most four bytes of UTF-8, and its escape at least six.
+                std::string character;
+                append_utf8(character, decoded->first);
+                put(character);
                 at = decoded->second;
                 break;
             }

@@ -296,6 +296,12 @@ private:
     // once the declarations were collected. Local names repeat in function after function, and proving
     // one free costs four lookups in tables as large as the module.
     NameSet untaken_names_;
+    // Each collected function's signature in declaration order, which is also the order in which the
+    // statements reach check_fn: it takes the next one instead of looking the name up again in a table
+    // as large as the module. A declaration met out of that order is looked up by name.
+    std::vector<std::pair<const ast::StmtKind::FnDecl*, const FnSig*>> collected_sigs_;
+    std::size_t next_collected_sig_ = 0;
+    const FnSig& signature_of(const ast::StmtKind::FnDecl& decl);
 };
 
 bool pattern_irrefutable(const ast::Pattern& pattern);

@@ -313,6 +313,11 @@ Status Checker::collect_types(const ast::Program& program) {
 }
 
 Status Checker::collect_fns(const ast::Program& program) {
+    const auto declared = static_cast<std::size_t>(std::count_if(
+        program.stmts.begin(), program.stmts.end(),
+        [](const ast::Stmt& stmt) { return ast::as<ast::StmtKind::FnDecl>(stmt) != nullptr; }));
+    fns.reserve(fns.size() + declared);
+    collected_sigs_.reserve(declared);
     for (const ast::Stmt& stmt : program.stmts) {
         const auto* fn = ast::as<ast::StmtKind::FnDecl>(stmt);
         if (!fn) continue;
@@ -320,7 +325,9 @@ Status Checker::collect_fns(const ast::Program& program) {
         if (is_reserved_builtin_name(f)) {
             return unexpected(err("'" + f + "' is a reserved builtin name — pick another function name", stmt.span));
         }
-        if (fns.contains(f)) return unexpected(err("function '" + f + "' is declared twice", stmt.span));
+        // The entry is made here and filled below; any error on the way ends the whole check.
+        const auto [entry, added] = fns.try_emplace(f);
+        if (!added) return unexpected(err("function '" + f + "' is declared twice", stmt.span));
         if (records.contains(f)) {
             return unexpected(err("'" + f + "' is already a record — pick another function name", stmt.span));
         }
@@ -359,7 +366,8 @@ Status Checker::collect_fns(const ast::Program& program) {
                     "no parameters",
                     stmt.span));
         }
-        fns.emplace(f, std::move(sig));
+        entry->second = std::move(sig);
+        collected_sigs_.emplace_back(fn, &entry->second);
     }
     type_params.clear();
     return {};

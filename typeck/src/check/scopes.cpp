@@ -168,10 +168,17 @@ bool Checker::in_outer_scopes(const std::string& name) const {
                        [&](const Scope& scope) { return scope.contains(name); });
 }
 
-Status Checker::check_fn(const ast::StmtKind::FnDecl& decl, Span pos) {
+const FnSig& Checker::signature_of(const ast::StmtKind::FnDecl& decl) {
+    if (next_collected_sig_ < collected_sigs_.size() && collected_sigs_[next_collected_sig_].first == &decl) {
+        return *collected_sigs_[next_collected_sig_++].second;
+    }
     const auto found = fns.find(decl.name);
     if (found == fns.end()) internal_fault("signature collected in the first pass");
-    const FnSig& sig = found->second;
+    return found->second;
+}
+
+Status Checker::check_fn(const ast::StmtKind::FnDecl& decl, Span pos) {
+    const FnSig& sig = signature_of(decl);
 
     const FnBodyScope body_scope(*this, sig.ret, decl.type_params);
     const size_t declared = std::min(decl.params.size(), sig.params.size());

@@ -20,14 +20,13 @@
 namespace quellin::lsp {
 namespace {
 
-// A block the size of a large document's token array: far above the C library's default threshold
-// for mapping blocks of their own (128 KiB), so it shows whether the setting took effect.
-constexpr std::size_t kBlock = std::size_t{4} << 20;
-
 TEST(KeepFreedMemory, LargeBlocksComeFromTheHeapAndStayThereOnceFreed) {
 #if !defined(__GLIBC__) || defined(QUELLIN_TEST_OWN_ALLOCATOR)
     GTEST_SKIP() << "the setting applies to glibc's allocator only";
 #else
+    // A block the size of a large document's token array: far above the C library's default threshold
+    // for mapping blocks of their own (128 KiB), so it shows whether the setting took effect.
+    constexpr std::size_t kBlock = std::size_t{4} << 20;
     keep_freed_memory();
     const std::size_t mapped_before = mallinfo2().hblkhd;
     void* const block = std::malloc(kBlock);

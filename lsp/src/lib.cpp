@@ -14,26 +14,36 @@ constexpr int kMethodNotFound = -32601;
 constexpr int kFullTextSync = 1;
 
 // Clients may send anything: every member is read through these, which answer "absent" for a
-// missing member, a member of the wrong type, or a value that is not an object at all.
-const json* member(const json& value, const char* key) {
-    if (!value.is_object()) return nullptr;
-    const auto it = value.find(key);
-    return it == value.end() ? nullptr : &*it;
+// missing member, a member of the wrong type, or a value that is not an object at all. `member` also
+// answers "absent" for an absent value, so that lookups chain, and keeps the constness of what it is
+// given: a document's text is moved out of the message the server owns (`take_string_member`).
+template <class Json>
+Json* member(Json* value, const char* key) {
+    if (value == nullptr || !value->is_object()) return nullptr;
+    const auto it = value->find(key);
+    return it == value->end() ? nullptr : &*it;
 }
 
 const json& object_member(const json& value, const char* key) {
     static const json kEmpty = json::object();
-    const json* found = member(value, key);
+    const json* found = member(&value, key);
     return found != nullptr && found->is_object() ? *found : kEmpty;
 }
 
 std::string string_member(const json& value, const char* key) {
-    const json* found = member(value, key);
+    const json* found = member(&value, key);
     return found != nullptr && found->is_string() ? found->get<std::string>() : std::string();
 }
 
+// The text of a document is the whole document, and the message is dropped once handled, so it is
+// moved out rather than copied.
+std::string take_string_member(json* value, const char* key) {
+    json* found = member(value, key);
+    return found != nullptr && found->is_string() ? std::move(found->get_ref<std::string&>()) : std::string();
+}
+
 uint64_t unsigned_member(const json& value, const char* key) {
-    const json* found = member(value, key);
+    const json* found = member(&value, key);
     return found != nullptr && found->is_number_unsigned() ? found->get<uint64_t>() : 0;
 }
 
@@ -71,22 +81,9 @@ json hover_result(const std::optional<std::string>& text) {
     return result;
 }
 
-// A document's text is moved out of its message rather than copied: it is the whole document, and the
-// message is dropped once handled. These read as the members above do, through a message the server owns.
-json* owned_member(json* value, const char* key) {
-    if (value == nullptr || !value->is_object()) return nullptr;
-    const auto found = value->find(key);
-    return found == value->end() ? nullptr : &*found;
-}
-
-std::string take_string_member(json* value, const char* key) {
-    json* found = owned_member(value, key);
-    return found != nullptr && found->is_string() ? std::move(found->get_ref<std::string&>()) : std::string();
-}
-
 // With full-text sync every change carries the whole document, so only the last one matters.
 std::optional<std::string> changed_text(json& message) {
-    json* changes = owned_member(owned_member(&message, "params"), "contentChanges");
+    json* changes = member(member(&message, "params"), "contentChanges");
     if (changes == nullptr || !changes->is_array() || changes->empty()) return std::nullopt;
     return take_string_member(&changes->back(), "text");
 }
@@ -132,7 +129,7 @@ json notification(json params) {
 
 HandleOutcome Server::handle(json message) {
     const std::string method = string_member(message, "method");
-    const json* id_member = member(message, "id");
+    const json* id_member = member(&message, "id");
     const std::optional<json> id = id_member != nullptr ? std::optional<json>(*id_member) : std::nullopt;
     const json& params = object_member(message, "params");
     const std::string uri = string_member(object_member(params, "textDocument"), "uri");
@@ -147,7 +144,7 @@ HandleOutcome Server::handle(json message) {
     } else if (method == "exit") {
         outcome.keep_running = false;
     } else if (method == "textDocument/didOpen") {
-        documents[uri] = take_string_member(owned_member(owned_member(&message, "params"), "textDocument"), "text");
+        documents[uri] = take_string_member(member(member(&message, "params"), "textDocument"), "text");
         outcome.messages.push_back(diagnostics_note(uri));
     } else if (method == "textDocument/didChange") {
         if (std::optional<std::string> text = changed_text(message)) documents[uri] = std::move(*text);

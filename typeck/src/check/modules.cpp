@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "check/checker.hpp"
+#include "check/prefetch.hpp"
 
 namespace quellin::typeck {
 
@@ -97,7 +98,11 @@ Status check_module(const ModuleRef& m, bool is_entry, Apis& apis, CheckInfo& in
 
     // Top-level code sees no declaration's type parameters.
     c.type_params.clear();
-    for (const ast::Stmt& stmt : m.program.stmts) QN_TRY(c.check_stmt(stmt));
+    const ast::Vec<ast::Stmt>& stmts = m.program.stmts;
+    for (std::size_t i = 0; i < stmts.size(); ++i) {
+        prefetch_next_function(stmts, i);
+        QN_TRY(c.check_stmt(stmts[i]));
+    }
 
     if (!is_entry) {
         QN_TRY_ASSIGN(ModuleApi api, c.compute_interface(m.program));
@@ -189,7 +194,10 @@ Status Checker::install_imports(const ast::Program& program, const Apis& apis) {
 Status Checker::collect_types(const ast::Program& program) {
     // Pass 1: every record and enum name is known before any field is resolved, so declarations may
     // refer to each other and to themselves in any order.
-    for (const ast::Stmt& stmt : program.stmts) {
+    for (std::size_t i = 0; i < program.stmts.size(); ++i) {
+        prefetch_declarations_ahead<ast::StmtKind::RecordDecl>(program.stmts, i);
+        prefetch_declarations_ahead<ast::StmtKind::EnumDecl>(program.stmts, i);
+        const ast::Stmt& stmt = program.stmts[i];
         const auto* record = ast::as<ast::StmtKind::RecordDecl>(stmt);
         const auto* enum_decl = ast::as<ast::StmtKind::EnumDecl>(stmt);
         if (!record && !enum_decl) continue;
@@ -222,7 +230,9 @@ Status Checker::collect_types(const ast::Program& program) {
     }
 
     // Pass 2a: record fields.
-    for (const ast::Stmt& stmt : program.stmts) {
+    for (std::size_t i = 0; i < program.stmts.size(); ++i) {
+        prefetch_declarations_ahead<ast::StmtKind::RecordDecl>(program.stmts, i);
+        const ast::Stmt& stmt = program.stmts[i];
         const auto* record = ast::as<ast::StmtKind::RecordDecl>(stmt);
         if (!record) continue;
         type_params = record->type_params;
@@ -258,7 +268,9 @@ Status Checker::collect_types(const ast::Program& program) {
     }
 
     // Pass 2b: enum variants, after all records.
-    for (const ast::Stmt& stmt : program.stmts) {
+    for (std::size_t i = 0; i < program.stmts.size(); ++i) {
+        prefetch_declarations_ahead<ast::StmtKind::EnumDecl>(program.stmts, i);
+        const ast::Stmt& stmt = program.stmts[i];
         const auto* enum_decl = ast::as<ast::StmtKind::EnumDecl>(stmt);
         if (!enum_decl) continue;
         type_params = enum_decl->type_params;
@@ -318,7 +330,9 @@ Status Checker::collect_fns(const ast::Program& program) {
         [](const ast::Stmt& stmt) { return ast::as<ast::StmtKind::FnDecl>(stmt) != nullptr; }));
     fns.reserve(fns.size() + declared);
     collected_sigs_.reserve(declared);
-    for (const ast::Stmt& stmt : program.stmts) {
+    for (std::size_t i = 0; i < program.stmts.size(); ++i) {
+        prefetch_declarations_ahead<ast::StmtKind::FnDecl>(program.stmts, i);
+        const ast::Stmt& stmt = program.stmts[i];
         const auto* fn = ast::as<ast::StmtKind::FnDecl>(stmt);
         if (!fn) continue;
         const std::string& f = fn->name;

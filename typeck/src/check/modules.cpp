@@ -87,7 +87,8 @@ TypeError exposes_private(const char* item, const std::string& name, const std::
                span);
 }
 
-Status check_module(const ModuleRef& m, bool is_entry, Apis& apis, CheckInfo& info) {
+// `info`, when given, gathers the module's generic calls and instances.
+Status check_module(const ModuleRef& m, bool is_entry, Apis& apis, CheckInfo* info) {
     Checker c(m.name);
     QN_TRY(c.install_imports(m.program, apis));
     if (!is_entry) QN_TRY(check_declarations_only(m.program));
@@ -108,42 +109,48 @@ Status check_module(const ModuleRef& m, bool is_entry, Apis& apis, CheckInfo& in
         QN_TRY_ASSIGN(ModuleApi api, c.compute_interface(m.program));
         apis.insert_or_assign(m.name, std::move(api));
     }
+    if (!info) return {};
     for (auto& [pos, call] : c.generic_calls) {
-        info.calls.insert_or_assign(std::make_tuple(m.name, pos.first, pos.second), std::move(call));
+        info->calls.insert_or_assign(std::make_tuple(m.name, pos.first, pos.second), std::move(call));
     }
-    for (auto& [key, instance] : c.instances) info.instances.emplace(key, std::move(instance));
+    for (auto& [key, instance] : c.instances) info->instances.emplace(key, std::move(instance));
     return {};
 }
 
-Expected<CheckInfo, ModuleTypeError> check_all(const std::vector<ModuleRef>& modules) {
-    CheckInfo info;
+// Checks the modules in order; `info`, when given, gathers the tables of generic instantiations, which
+// only some callers read.
+Expected<void, ModuleTypeError> check_all(const std::vector<ModuleRef>& modules, CheckInfo* info) {
     Apis apis;
     for (size_t i = 0; i < modules.size(); ++i) {
         auto status = check_module(modules[i], i + 1 == modules.size(), apis, info);
         if (!status) return unexpected(ModuleTypeError{modules[i].name, std::move(status).error()});
     }
-    return info;
+    return {};
+}
+
+std::vector<ModuleRef> module_refs(const std::vector<ModuleInput>& modules) {
+    std::vector<ModuleRef> refs;
+    refs.reserve(modules.size());
+    for (const auto& [name, program] : modules) refs.push_back(ModuleRef{name, program});
+    return refs;
 }
 
 }  // namespace
 
 Expected<CheckInfo, ModuleTypeError> check_modules_info(const std::vector<ModuleInput>& modules) {
-    std::vector<ModuleRef> refs;
-    refs.reserve(modules.size());
-    for (const auto& [name, program] : modules) refs.push_back(ModuleRef{name, program});
-    return check_all(refs);
+    CheckInfo info;
+    QN_TRY(check_all(module_refs(modules), &info));
+    return info;
 }
 
 Expected<void, ModuleTypeError> check_modules(const std::vector<ModuleInput>& modules) {
-    auto info = check_modules_info(modules);
-    if (!info) return unexpected(std::move(info).error());
-    return {};
+    return check_all(module_refs(modules), nullptr);
 }
 
 Expected<void, TypeError> check_program(const ast::Program& program) {
     const std::string main_name = "main";
-    auto info = check_all({ModuleRef{main_name, program}});
-    if (!info) return unexpected(std::move(info).error().error);
+    auto checked = check_all({ModuleRef{main_name, program}}, nullptr);
+    if (!checked) return unexpected(std::move(checked).error().error);
     return {};
 }
 

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -47,10 +48,34 @@ struct CheckInfo {
 
 using ModuleInput = std::pair<std::string, ast::Program>;
 
+// What checking leaves behind once its answer is known: the checkers' tables of functions, types,
+// scopes and instances. Freeing those of a large program takes milliseconds, so a caller that has an
+// answer to send can have them kept here and free them afterwards. They never read the syntax trees
+// again, so the trees may go first.
+class Leftovers {
+public:
+    Leftovers();
+    Leftovers(Leftovers&&) noexcept;
+    Leftovers& operator=(Leftovers&&) noexcept;
+    ~Leftovers();
+
+    // Frees everything kept so far.
+    void release();
+    bool empty() const;
+
+    struct Parts;  // the kept tables; defined with the checker
+    Parts& parts();
+
+private:
+    std::unique_ptr<Parts> parts_;
+};
+
 // Checks the modules in the loader's order (dependencies first, the entry module last).
 Expected<CheckInfo, ModuleTypeError> check_modules_info(const std::vector<ModuleInput>& modules);
-Expected<void, ModuleTypeError> check_modules(const std::vector<ModuleInput>& modules);
+// These two also hand the checkers' tables to `leftovers` when given one, instead of freeing them.
+Expected<void, ModuleTypeError> check_modules(const std::vector<ModuleInput>& modules,
+                                              Leftovers* leftovers = nullptr);
 // Checks one program as the entry module "main".
-Expected<void, TypeError> check_program(const ast::Program& program);
+Expected<void, TypeError> check_program(const ast::Program& program, Leftovers* leftovers = nullptr);
 
 }  // namespace quellin::typeck

@@ -3,11 +3,31 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <memory>
 
 #include "check/checker.hpp"
 #include "check/prefetch.hpp"
 
 namespace quellin::typeck {
+
+struct Leftovers::Parts {
+    std::vector<std::unique_ptr<Checker>> checkers;
+    std::vector<Apis> interfaces;
+};
+
+Leftovers::Leftovers() = default;
+Leftovers::Leftovers(Leftovers&&) noexcept = default;
+Leftovers& Leftovers::operator=(Leftovers&&) noexcept = default;
+Leftovers::~Leftovers() = default;
+
+void Leftovers::release() { parts_.reset(); }
+
+bool Leftovers::empty() const { return parts_ == nullptr; }
+
+Leftovers::Parts& Leftovers::parts() {
+    if (!parts_) parts_ = std::make_unique<Parts>();
+    return *parts_;
+}
 
 namespace {
 
@@ -88,8 +108,7 @@ TypeError exposes_private(const char* item, const std::string& name, const std::
 }
 
 // `info`, when given, gathers the module's generic calls and instances.
-Status check_module(const ModuleRef& m, bool is_entry, Apis& apis, CheckInfo* info) {
-    Checker c(m.name);
+Status check_module_with(Checker& c, const ModuleRef& m, bool is_entry, Apis& apis, CheckInfo* info) {
     QN_TRY(c.install_imports(m.program, apis));
     if (!is_entry) QN_TRY(check_declarations_only(m.program));
     QN_TRY(c.collect_types(m.program));
@@ -117,15 +136,29 @@ Status check_module(const ModuleRef& m, bool is_entry, Apis& apis, CheckInfo* in
     return {};
 }
 
+// Checks one module; its checker is freed here, or kept in `leftovers` when given, whatever the outcome.
+Status check_module(const ModuleRef& m, bool is_entry, Apis& apis, CheckInfo* info, Leftovers* leftovers) {
+    auto checker = std::make_unique<Checker>(m.name);
+    Status status = check_module_with(*checker, m, is_entry, apis, info);
+    if (leftovers) leftovers->parts().checkers.push_back(std::move(checker));
+    return status;
+}
+
 // Checks the modules in order; `info`, when given, gathers the tables of generic instantiations, which
-// only some callers read.
-Expected<void, ModuleTypeError> check_all(const std::vector<ModuleRef>& modules, CheckInfo* info) {
+// only some callers read, and `leftovers`, when given, receives the tables that would be freed here.
+Expected<void, ModuleTypeError> check_all(const std::vector<ModuleRef>& modules, CheckInfo* info,
+                                          Leftovers* leftovers) {
     Apis apis;
+    Expected<void, ModuleTypeError> result;
     for (size_t i = 0; i < modules.size(); ++i) {
-        auto status = check_module(modules[i], i + 1 == modules.size(), apis, info);
-        if (!status) return unexpected(ModuleTypeError{modules[i].name, std::move(status).error()});
+        auto status = check_module(modules[i], i + 1 == modules.size(), apis, info, leftovers);
+        if (!status) {
+            result = unexpected(ModuleTypeError{modules[i].name, std::move(status).error()});
+            break;
+        }
     }
-    return {};
+    if (leftovers) leftovers->parts().interfaces.push_back(std::move(apis));
+    return result;
 }
 
 std::vector<ModuleRef> module_refs(const std::vector<ModuleInput>& modules) {
@@ -139,17 +172,17 @@ std::vector<ModuleRef> module_refs(const std::vector<ModuleInput>& modules) {
 
 Expected<CheckInfo, ModuleTypeError> check_modules_info(const std::vector<ModuleInput>& modules) {
     CheckInfo info;
-    QN_TRY(check_all(module_refs(modules), &info));
+    QN_TRY(check_all(module_refs(modules), &info, nullptr));
     return info;
 }
 
-Expected<void, ModuleTypeError> check_modules(const std::vector<ModuleInput>& modules) {
-    return check_all(module_refs(modules), nullptr);
+Expected<void, ModuleTypeError> check_modules(const std::vector<ModuleInput>& modules, Leftovers* leftovers) {
+    return check_all(module_refs(modules), nullptr, leftovers);
 }
 
-Expected<void, TypeError> check_program(const ast::Program& program) {
+Expected<void, TypeError> check_program(const ast::Program& program, Leftovers* leftovers) {
     const std::string main_name = "main";
-    auto checked = check_all({ModuleRef{main_name, program}}, nullptr);
+    auto checked = check_all({ModuleRef{main_name, program}}, nullptr, leftovers);
     if (!checked) return unexpected(std::move(checked).error().error);
     return {};
 }

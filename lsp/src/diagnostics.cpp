@@ -79,7 +79,9 @@ json Server::diagnostics_note(const std::string& uri) {
     const auto document = documents.find(uri);
     const std::string_view text = document != documents.end() ? std::string_view(document->second) : "";
 
-    CheckOutcome outcome = check_document(text, file_uri_to_path(uri), stdlib_dir);
+    // A caller that never releases them still holds no more than one check's tables.
+    retired_tables.release();
+    CheckOutcome outcome = check_document(text, file_uri_to_path(uri), stdlib_dir, &retired_tables);
     if (outcome.modules) {
         ModuleList& remembered = hover_modules[uri];
         retired_modules = std::move(remembered);
@@ -94,6 +96,9 @@ json Server::diagnostics_note(const std::string& uri) {
     return notification(std::move(params));
 }
 
-void Server::release_retired() { retired_modules = ModuleList{}; }
+void Server::release_retired() {
+    retired_modules = ModuleList{};
+    retired_tables.release();
+}
 
 }  // namespace quellin::lsp

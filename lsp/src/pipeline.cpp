@@ -24,8 +24,8 @@ CheckOutcome failed(const uint32_t line, const uint32_t column, std::string mess
     return CheckOutcome{check_error(line, column, std::move(message)), std::nullopt};
 }
 
-CheckOutcome check_single_file(ast::Program program) {
-    const Expected<void, typeck::TypeError> checked = typeck::check_program(program);
+CheckOutcome check_single_file(ast::Program program, typeck::Leftovers* leftovers) {
+    const Expected<void, typeck::TypeError> checked = typeck::check_program(program, leftovers);
     CheckOutcome outcome;
     if (!checked) {
         const typeck::TypeError& error = checked.error();
@@ -64,7 +64,7 @@ std::string bounded_message(std::string message) {
 }
 
 CheckOutcome check_document(const std::string_view text, const std::optional<std::filesystem::path>& path,
-                            const std::optional<std::filesystem::path>& stdlib_dir) {
+                            const std::optional<std::filesystem::path>& stdlib_dir, typeck::Leftovers* leftovers) {
     // The same bound as for files read from disk: an editor buffer may be larger than any file the
     // loader would read.
     if (text.size() > kMaxSourceFileBytes) {
@@ -79,7 +79,7 @@ CheckOutcome check_document(const std::string_view text, const std::optional<std
     }
     ast::Program program = std::move(parsed).value();
 
-    if (!imports_anything(program)) return check_single_file(std::move(program));
+    if (!imports_anything(program)) return check_single_file(std::move(program), leftovers);
     if (!path) return CheckOutcome{};
 
     Expected<std::vector<Module>, ModuleError> loaded = load_modules_with_stdlib(*path, stdlib_dir);
@@ -97,7 +97,7 @@ CheckOutcome check_document(const std::string_view text, const std::optional<std
         }
     }
 
-    const Expected<void, typeck::ModuleTypeError> checked = typeck::check_modules(modules);
+    const Expected<void, typeck::ModuleTypeError> checked = typeck::check_modules(modules, leftovers);
     if (checked) return CheckOutcome{std::nullopt, std::move(modules)};
 
     const typeck::ModuleTypeError& failure = checked.error();

@@ -45,7 +45,9 @@ inline constexpr std::string_view kSingleFileModule = "main";
 // Checks a document's text. `path` is the document's file, absent when it has none (an unsaved
 // buffer); a document with imports and no file is not checked at all. Imported modules, and the list
 // of imports itself, come from the saved files; the document's own declarations come from `text`.
+// `leftovers`, when given, receives the checker's tables instead of having them freed before this returns.
 CheckOutcome check_document(std::string_view text, const std::optional<std::filesystem::path>& path,
-                            const std::optional<std::filesystem::path>& stdlib_dir);
+                            const std::optional<std::filesystem::path>& stdlib_dir,
+                            typeck::Leftovers* leftovers = nullptr);
 
 }  // namespace quellin::lsp

@@ -29,9 +29,11 @@ struct Server {
     std::unordered_map<std::string, std::string> documents;
     // The modules of each document's latest check that recorded any, for hover.
     std::unordered_map<std::string, ModuleList> hover_modules;
-    // The modules a newer check replaced for hover. Freeing a large program's syntax trees takes a
-    // while, so it waits until the reply to the change has been written (`release_retired`).
+    // The modules a newer check replaced for hover, and the tables the checks left. Freeing a large
+    // program's syntax trees and tables takes a while, so it waits until the reply to the change has
+    // been written (`release_retired`).
     ModuleList retired_modules;
+    typeck::Leftovers retired_tables;
 
     // A server with nothing open and the standard library found by `find_stdlib_dir`.
     static Server create();
@@ -42,7 +44,8 @@ struct Server {
     // Checks one document and returns its complete publishDiagnostics notification.
     nlohmann::json diagnostics_note(const std::string& uri);
 
-    // Frees the modules that `diagnostics_note` replaced; called once the replies are on their way.
+    // Frees the modules that `diagnostics_note` replaced and the checks' tables; called once the replies
+    // are on their way.
     void release_retired();
 
     // The Markdown shown when hovering at a 0-based line and character of a document, if any.

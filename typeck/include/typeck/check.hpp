@@ -72,7 +72,8 @@ private:
 
 // Checks the modules in the loader's order (dependencies first, the entry module last).
 Expected<CheckInfo, ModuleTypeError> check_modules_info(const std::vector<ModuleInput>& modules);
-// These two also hand the checkers' tables to `leftovers` when given one, instead of freeing them.
+// These two also hand the entry module's checker tables and the interfaces of the imported modules to
+// `leftovers` when given one, instead of freeing them.
 Expected<void, ModuleTypeError> check_modules(const std::vector<ModuleInput>& modules,
                                               Leftovers* leftovers = nullptr);
 // Checks one program as the entry module "main".

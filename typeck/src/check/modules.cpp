@@ -145,13 +145,16 @@ Status check_module(const ModuleRef& m, bool is_entry, Apis& apis, CheckInfo* in
 }
 
 // Checks the modules in order; `info`, when given, gathers the tables of generic instantiations, which
-// only some callers read, and `leftovers`, when given, receives the tables that would be freed here.
+// only some callers read, and `leftovers`, when given, receives the entry module's checker and the
+// interfaces. The checkers of the imported modules are freed as the check goes, so that the next
+// module's tables reuse their memory while it is still in the caches.
 Expected<void, ModuleTypeError> check_all(const std::vector<ModuleRef>& modules, CheckInfo* info,
                                           Leftovers* leftovers) {
     Apis apis;
     Expected<void, ModuleTypeError> result;
     for (size_t i = 0; i < modules.size(); ++i) {
-        auto status = check_module(modules[i], i + 1 == modules.size(), apis, info, leftovers);
+        const bool is_entry = i + 1 == modules.size();
+        auto status = check_module(modules[i], is_entry, apis, info, is_entry ? leftovers : nullptr);
         if (!status) {
             result = unexpected(ModuleTypeError{modules[i].name, std::move(status).error()});
             break;

@@ -79,8 +79,6 @@ json Server::diagnostics_note(const std::string& uri) {
     const auto document = documents.find(uri);
     const std::string_view text = document != documents.end() ? std::string_view(document->second) : "";
 
-    // A caller that never releases them still holds no more than one check's tables.
-    retired_tables.release();
     CheckOutcome outcome = check_document(text, file_uri_to_path(uri), stdlib_dir, &retired_tables);
     if (outcome.modules) {
         ModuleList& remembered = hover_modules[uri];

@@ -1,8 +1,7 @@
-// A caller may have the checkers' tables kept instead of freed when checking
-// ends. Keeping them must not change any answer, must happen whether the check
-// passed or failed at any stage, and the kept tables must be freeable after the
-// syntax trees they came from are gone (the sanitizer build runs this too, so a
-// table that still read a tree would fail here).
+// A caller may have the checkers' tables kept instead of freed when checking ends. Keeping them must
+// not change any answer, must happen whether the check passed or failed at any stage, and the kept
+// tables must be freeable after the syntax trees they came from are gone (the sanitizer build runs this
+// too, so a table that still read a tree would fail here).
 
 #include <gtest/gtest.h>
 
@@ -112,7 +111,7 @@ TEST(Leftovers, KeepingTheTablesOfSeveralModulesChangesNoAnswer) {
     }  // destroying unreleased leftovers frees them too
 }
 
-TEST(Leftovers, TablesOfSuccessiveChecksAreKeptTogetherUntilReleased) {
+TEST(Leftovers, SuccessiveChecksKeepTablesUntilReleased) {
     Leftovers leftovers;
     for (const char* source : {"fn f() -> Int = 1\n", "fn f() -> Int = \"x\"\n", "let n = 2\n"}) {
         auto parsed = parse(source);

@@ -51,7 +51,8 @@ using ModuleInput = std::pair<std::string, ast::Program>;
 // What checking leaves behind once its answer is known: the checkers' tables of functions, types,
 // scopes and instances. Freeing those of a large program takes milliseconds, so a caller that has an
 // answer to send can have them kept here and free them afterwards. They never read the syntax trees
-// again, so the trees may go first.
+// again, so the trees may go first. One check's tables at most are kept: a check given a Leftovers
+// first frees what an earlier check left in it.
 class Leftovers {
 public:
     Leftovers();
@@ -64,7 +65,8 @@ public:
     bool empty() const;
 
     struct Parts;  // the kept tables; defined with the checker
-    Parts& parts();
+    // Keeps `parts` in place of what was kept before.
+    void keep(std::unique_ptr<Parts> parts);
 
 private:
     std::unique_ptr<Parts> parts_;

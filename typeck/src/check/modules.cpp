@@ -11,8 +11,8 @@
 namespace quellin::typeck {
 
 struct Leftovers::Parts {
-    std::vector<std::unique_ptr<Checker>> checkers;
-    std::vector<Apis> interfaces;
+    std::unique_ptr<Checker> entry;  // absent when the check stopped in an imported module
+    Apis interfaces;
 };
 
 Leftovers::Leftovers() = default;
@@ -24,10 +24,7 @@ void Leftovers::release() { parts_.reset(); }
 
 bool Leftovers::empty() const { return parts_ == nullptr; }
 
-Leftovers::Parts& Leftovers::parts() {
-    if (!parts_) parts_ = std::make_unique<Parts>();
-    return *parts_;
-}
+void Leftovers::keep(std::unique_ptr<Parts> parts) { parts_ = std::move(parts); }
 
 namespace {
 
@@ -136,31 +133,40 @@ Status check_module_with(Checker& c, const ModuleRef& m, bool is_entry, Apis& ap
     return {};
 }
 
-// Checks one module; its checker is freed here, or kept in `leftovers` when given, whatever the outcome.
-Status check_module(const ModuleRef& m, bool is_entry, Apis& apis, CheckInfo* info, Leftovers* leftovers) {
+// Checks one module; its checker is freed here, or handed to `kept` when given, whatever the outcome.
+Status check_module(const ModuleRef& m, bool is_entry, Apis& apis, CheckInfo* info,
+                    std::unique_ptr<Checker>* kept) {
     auto checker = std::make_unique<Checker>(m.name);
     Status status = check_module_with(*checker, m, is_entry, apis, info);
-    if (leftovers) leftovers->parts().checkers.push_back(std::move(checker));
+    if (kept) *kept = std::move(checker);
     return status;
 }
 
 // Checks the modules in order; `info`, when given, gathers the tables of generic instantiations, which
 // only some callers read, and `leftovers`, when given, receives the entry module's checker and the
-// interfaces. The checkers of the imported modules are freed as the check goes, so that the next
-// module's tables reuse their memory while it is still in the caches.
+// interfaces in place of what an earlier check left there. The checkers of the imported modules are
+// freed as the check goes, so that the next module's tables reuse their memory while it is still in
+// the caches.
 Expected<void, ModuleTypeError> check_all(const std::vector<ModuleRef>& modules, CheckInfo* info,
                                           Leftovers* leftovers) {
+    if (leftovers) leftovers->release();
     Apis apis;
+    std::unique_ptr<Checker> entry;
     Expected<void, ModuleTypeError> result;
     for (size_t i = 0; i < modules.size(); ++i) {
         const bool is_entry = i + 1 == modules.size();
-        auto status = check_module(modules[i], is_entry, apis, info, is_entry ? leftovers : nullptr);
+        auto status = check_module(modules[i], is_entry, apis, info, is_entry && leftovers ? &entry : nullptr);
         if (!status) {
             result = unexpected(ModuleTypeError{modules[i].name, std::move(status).error()});
             break;
         }
     }
-    if (leftovers) leftovers->parts().interfaces.push_back(std::move(apis));
+    if (leftovers) {
+        auto parts = std::make_unique<Leftovers::Parts>();
+        parts->entry = std::move(entry);
+        parts->interfaces = std::move(apis);
+        leftovers->keep(std::move(parts));
+    }
     return result;
 }
 

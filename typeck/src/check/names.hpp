@@ -15,10 +15,16 @@ namespace quellin::typeck {
 // Names are looked up for nearly every node checked, and nearly all of them are at most 32 bytes long
 // (qualified names like 'geometry.Point' included): those are read in fixed-size loads from both ends
 // that together cover every byte, instead of a loop over the bytes. Longer names hash every byte.
+//
+// The call operator is deliberately not noexcept: for a hash that cannot throw, libstdc++'s tables
+// keep no hash in their nodes, and then every step along a bucket's chain hashes that node's name
+// again to see whether the bucket ended, reading names that are not the one asked for. With the hash
+// kept, a lookup passes over other names by comparing numbers. Once the tables hold thousands of
+// functions and types and no longer fit the caches, each name read is a wait for memory.
 struct NameHash {
     using is_transparent = void;
 
-    std::size_t operator()(std::string_view name) const noexcept {
+    std::size_t operator()(std::string_view name) const {
         const std::size_t size = name.size();
         const char* const bytes = name.data();
         if (size > 32) return std::hash<std::string_view>{}(name);

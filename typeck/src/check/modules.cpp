@@ -105,7 +105,7 @@ TypeError exposes_private(const char* item, const std::string& name, const std::
 }
 
 // `info`, when given, gathers the module's generic calls and instances.
-Status check_module_with(Checker& c, const ModuleRef& m, bool is_entry, Apis& apis, CheckInfo* info) {
+Status check_module(Checker& c, const ModuleRef& m, bool is_entry, Apis& apis, CheckInfo* info) {
     QN_TRY(c.install_imports(m.program, apis));
     if (!is_entry) QN_TRY(check_declarations_only(m.program));
     QN_TRY(c.collect_types(m.program));
@@ -133,15 +133,6 @@ Status check_module_with(Checker& c, const ModuleRef& m, bool is_entry, Apis& ap
     return {};
 }
 
-// Checks one module; its checker is freed here, or handed to `kept` when given, whatever the outcome.
-Status check_module(const ModuleRef& m, bool is_entry, Apis& apis, CheckInfo* info,
-                    std::unique_ptr<Checker>* kept) {
-    auto checker = std::make_unique<Checker>(m.name);
-    Status status = check_module_with(*checker, m, is_entry, apis, info);
-    if (kept) *kept = std::move(checker);
-    return status;
-}
-
 // Checks the modules in order; `info`, when given, gathers the tables of generic instantiations, which
 // only some callers read, and `leftovers`, when given, receives the entry module's checker and the
 // interfaces in place of what an earlier check left there. The checkers of the imported modules are
@@ -155,7 +146,9 @@ Expected<void, ModuleTypeError> check_all(const std::vector<ModuleRef>& modules,
     Expected<void, ModuleTypeError> result;
     for (size_t i = 0; i < modules.size(); ++i) {
         const bool is_entry = i + 1 == modules.size();
-        auto status = check_module(modules[i], is_entry, apis, info, is_entry && leftovers ? &entry : nullptr);
+        auto checker = std::make_unique<Checker>(modules[i].name);
+        auto status = check_module(*checker, modules[i], is_entry, apis, info);
+        if (is_entry) entry = std::move(checker);
         if (!status) {
             result = unexpected(ModuleTypeError{modules[i].name, std::move(status).error()});
             break;

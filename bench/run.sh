@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Builds the benchmarks in Release and runs every suite briefly, then the end-to-end driver.
+# Builds the benchmarks in Release with profile-guided optimisation, as scripts/build-optimised.sh
+# builds the server, and runs every suite briefly, then the end-to-end driver.
 #   bash bench/run.sh [BUILD_DIR]      (default: build-bench, next to this repository's root)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-bench}
 
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUELLIN_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" -j2 --target bench_frontend bench_server bench_shapes e2e_latency quellin-lsp
+QUELLIN_CMAKE_ARGS="-DQUELLIN_BUILD_BENCH=ON" bash scripts/build-optimised.sh "$build" \
+  bench_frontend bench_server bench_shapes e2e_latency quellin-lsp
 
 echo "== machine =="
 nproc

@@ -31,7 +31,7 @@ train=$(mktemp -d)
 trap 'rm -rf "$train"' EXIT
 "$build/bench/quellin-gen" --lines 20000 --seed 7 --out "$train/large.qn"
 "$build/bench/quellin-gen" --lines 400 --modules 30 --seed 11 --out "$train/graph" >/dev/null
-for round in 1 2 3; do
+for _ in 1 2 3; do
   QUELLIN_STDLIB=stdlib "$build/lsp/bin/quellin-check" "$train/large.qn" "$train/graph/main.qn" \
     examples/inventory/main.qn stdlib/*.qn >/dev/null
   QUELLIN_STDLIB=stdlib "$build/lsp/bin/quellin-check" examples/mistake.qn >/dev/null || [ $? -eq 1 ]

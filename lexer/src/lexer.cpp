@@ -622,7 +622,7 @@ TokenStream::TokenStream(TokenList tokens) : window_(std::move(tokens.tokens)), 
 TokenStream::~TokenStream() = default;
 
 void TokenStream::refill() {
-    // The consumed tokens go once they make up most of the window, so it stays a few kilobytes long
+    // The consumed tokens go once they make up most of the window, so it stays a few batches long
     // and its storage is reused from then on.
     if (pos_ >= kKeepConsumed) {
         window_.erase(window_.begin(), window_.begin() + static_cast<std::ptrdiff_t>(pos_));

@@ -109,7 +109,7 @@ TEST(TokenStream, FindsTheErrorWhereverTheReaderStops) {
         EXPECT_EQ(error->message(), expected.message());
         EXPECT_EQ(error->span, expected.span);
 
-        for (const size_t read : {size_t{0}, size_t{1}, size_t{700}, size_t{5000}}) {
+        for (const size_t read : {size_t{0}, size_t{1}, size_t{700}, size_t{5000}, size_t{20000}}) {
             TokenStream part(source);
             for (size_t i = 0; i < read; ++i) part.advance();
             const std::optional<LexError> later = part.finish();

@@ -6,6 +6,8 @@
 #include <span>
 #include <streambuf>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "lexer/utf8.hpp"
 #include "long_strings.hpp"
@@ -84,29 +86,27 @@ Expected<std::string, IoError> read_body(std::streambuf& in, const std::size_t l
 // literals come by, counted among all the literals (keys too) in the order the parser meets them.
 class BoundedBuilder {
 public:
-    explicit BoundedBuilder(json& root, const std::span<LiftedString> lifted = {})
-        : dom_(root, false), lifted_(lifted) {}
+    explicit BoundedBuilder(json& root, const std::span<LiftedString> lifted = {}) : root_(root), lifted_(lifted) {}
 
-    bool null() { return count() && dom_.null(); }
-    bool boolean(bool value) { return count() && dom_.boolean(value); }
-    bool number_integer(json::number_integer_t value) { return count() && dom_.number_integer(value); }
-    bool number_unsigned(json::number_unsigned_t value) { return count() && dom_.number_unsigned(value); }
-    bool number_float(json::number_float_t value, const json::string_t& text) {
-        return count() && dom_.number_float(value, text);
-    }
+    bool null() { return count() && put(nullptr); }
+    bool boolean(bool value) { return count() && put(value); }
+    bool number_integer(json::number_integer_t value) { return count() && put(value); }
+    bool number_unsigned(json::number_unsigned_t value) { return count() && put(value); }
+    bool number_float(json::number_float_t value, const json::string_t&) { return count() && put(value); }
     bool string(json::string_t& value) {
         restore(value);
-        return count() && dom_.string(value);
+        return count() && put(std::move(value));
     }
-    bool binary(json::binary_t& value) { return count() && dom_.binary(value); }
+    bool binary(json::binary_t& value) { return count() && put(json::binary(std::move(value))); }
     bool key(json::string_t& value) {
         restore(value);
-        return dom_.key(value);
+        key_ = std::move(value);
+        return true;
     }
-    bool start_object(std::size_t length) { return count() && enter() && dom_.start_object(length); }
-    bool start_array(std::size_t length) { return count() && enter() && dom_.start_array(length); }
-    bool end_object() { return leave() && dom_.end_object(); }
-    bool end_array() { return leave() && dom_.end_array(); }
+    bool start_object(std::size_t) { return count() && enter() && open(json::object()); }
+    bool start_array(std::size_t) { return count() && enter() && open(json::array()); }
+    bool end_object() { return leave(); }
+    bool end_array() { return leave(); }
     bool parse_error(std::size_t, const std::string&, const json::exception& error) {
         problem_ = std::string("invalid JSON body: ") + error.what();
         return false;
@@ -115,6 +115,33 @@ public:
     const std::string& problem() const { return problem_; }
 
 private:
+    // Stores a finished value where the parser is: as the root, at the end of the open array, or
+    // under the open object's last key (a repeated key keeps its last value). Returns where it landed.
+    json& place(json value) {
+        if (open_.empty()) {
+            root_ = std::move(value);
+            return root_;
+        }
+        json& parent = *open_.back();
+        if (parent.is_array()) {
+            parent.push_back(std::move(value));
+            return parent.back();
+        }
+        json& slot = parent[std::move(key_)];
+        slot = std::move(value);
+        return slot;
+    }
+    template <class Value>
+    bool put(Value&& value) {
+        place(json(std::forward<Value>(value)));
+        return true;
+    }
+    // A container stays where it was placed while it is open: its parent takes no other value until
+    // it closes, so the pointer kept to it stays valid.
+    bool open(json container) {
+        open_.push_back(&place(std::move(container)));
+        return true;
+    }
     void restore(json::string_t& value) {
         if (!lifted_.empty() && lifted_.front().ordinal == literals_) {
             value = std::move(lifted_.front().value);
@@ -138,10 +165,13 @@ private:
     }
     bool leave() {
         --depth_;
+        open_.pop_back();
         return true;
     }
 
-    nlohmann::detail::json_sax_dom_parser<json> dom_;
+    json& root_;
+    std::vector<json*> open_;
+    json::string_t key_;
     std::span<LiftedString> lifted_;
     std::size_t literals_ = 0;
     std::size_t depth_ = 0;

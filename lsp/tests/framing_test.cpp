@@ -152,6 +152,10 @@ std::vector<BodyCase> long_string_cases() {
     const std::string c = repeat("c", 1200);
     const std::string d = repeat("d", 1300);
     return {
+        {"repeated key keeps its last value", true, R"({"a":1,"b":[],"a":{"c":[[],{},[{}]]}})"},
+        {"every kind of scalar", true, R"([null,true,false,-5,0,18446744073709551615,1.5e3,-0.0,"x"])"},
+        {"a number alone", true, "42"},
+        {"empty containers alone", true, "[{},[],{\"k\":[]}]"},
         {"value", true, R"({"text":")" + a + R"("})"},
         {"key", true, R"({")" + a + R"(":1})"},
         {"alone", true, R"(")" + a + R"(")"},

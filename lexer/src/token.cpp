@@ -16,30 +16,19 @@ namespace quellin {
 
 namespace {
 
-// Every keyword's text, back to back in table order, and the length of each.
-constexpr std::string_view kKeywordText =
-    "letmutfnpubasyncreturnifelifelseforinwhilebreakcontinuematchcaseandornottestassertintentrecordenumtraitmoduleimportwith";
 constexpr size_t kKeywordCount = Keyword::count;
-constexpr std::array<uint8_t, kKeywordCount> kKeywordLengths = {
-    3, 3, 2, 3, 5, 6, 2, 4, 4, 3, 2, 5, 5, 8, 5, 4, 3, 2, 3, 4, 6, 6, 6, 4, 5, 6, 6, 4};
-
-constexpr std::array<uint16_t, kKeywordCount> kKeywordOffsets = [] {
-    std::array<uint16_t, kKeywordCount> offsets{};
-    uint16_t at = 0;
-    for (size_t i = 0; i < kKeywordCount; ++i) {
-        offsets[i] = at;
-        at = static_cast<uint16_t>(at + kKeywordLengths[i]);
-    }
-    return offsets;
-}();
-
-static_assert(kKeywordOffsets[kKeywordCount - 1] + kKeywordLengths[kKeywordCount - 1] == kKeywordText.size());
+constexpr std::array<std::string_view, kKeywordCount> kKeywordTexts = {
+#define QN_KEYWORD_TEXT(name, text) text,
+    QN_KEYWORDS(QN_KEYWORD_TEXT)
+#undef QN_KEYWORD_TEXT
+};
 
 constexpr size_t kMinKeywordLength = 2;
 constexpr size_t kMaxKeywordLength = 8;
 
-static_assert(*std::min_element(kKeywordLengths.begin(), kKeywordLengths.end()) >= kMinKeywordLength);
-static_assert(*std::max_element(kKeywordLengths.begin(), kKeywordLengths.end()) <= kMaxKeywordLength);
+static_assert(std::all_of(kKeywordTexts.begin(), kKeywordTexts.end(), [](std::string_view word) {
+    return word.size() >= kMinKeywordLength && word.size() <= kMaxKeywordLength;
+}));
 
 // Two or four bytes read as a little-endian number: one load on little-endian machines.
 constexpr uint64_t little_endian(const char* bytes, size_t count) {
@@ -83,7 +72,7 @@ constexpr size_t slot_of(uint64_t key, size_t length, uint64_t multiplier) {
 constexpr std::optional<KeywordSlots> place_keywords(uint64_t multiplier) {
     KeywordSlots slots{};
     for (size_t i = 0; i < kKeywordCount; ++i) {
-        const std::string_view word = kKeywordText.substr(kKeywordOffsets[i], kKeywordLengths[i]);
+        const std::string_view word = kKeywordTexts[i];
         KeywordSlot& slot = slots[slot_of(word_key(word), word.size(), multiplier)];
         if (slot.length != 0) return std::nullopt;
         slot = KeywordSlot{word_key(word), static_cast<uint8_t>(word.size()), static_cast<uint8_t>(i)};
@@ -197,7 +186,7 @@ std::optional<Keyword::Value> Keyword::from_ident(std::string_view ident) {
 }
 
 std::string_view Keyword::text(Keyword::Value kw) {
-    return kKeywordText.substr(kKeywordOffsets[kw], kKeywordLengths[kw]);
+    return kKeywordTexts[kw];
 }
 
 TokenKind TokenKind::make_int(int64_t v) {

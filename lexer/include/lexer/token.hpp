@@ -18,21 +18,27 @@ struct Span {
     friend bool operator==(const Span&, const Span&) = default;
 };
 
-// The reserved words, in table order. QN_KEYWORDS(X) expands X(Variant) once per keyword.
-#define QN_KEYWORDS(X) \
-    X(Let) X(Mut) X(Fn) X(Pub) X(Async) X(Return) X(If) X(Elif) X(Else) X(For) X(In) X(While) \
-    X(Break) X(Continue) X(Match) X(Case) X(And) X(Or) X(Not) X(Test) X(Assert) X(Intent)   \
-    X(Record) X(Enum) X(Trait) X(Module) X(Import) X(With)
+// The reserved words, in table order: X(Variant, "text") once per keyword. The enum, the count, the
+// texts and the lookup are all made from this one list.
+#define QN_KEYWORDS(X)                                                                                   \
+    X(Let, "let") X(Mut, "mut") X(Fn, "fn") X(Pub, "pub") X(Async, "async") X(Return, "return")         \
+    X(If, "if") X(Elif, "elif") X(Else, "else") X(For, "for") X(In, "in") X(While, "while")             \
+    X(Break, "break") X(Continue, "continue") X(Match, "match") X(Case, "case") X(And, "and")           \
+    X(Or, "or") X(Not, "not") X(Test, "test") X(Assert, "assert") X(Intent, "intent")                   \
+    X(Record, "record") X(Enum, "enum") X(Trait, "trait") X(Module, "module") X(Import, "import")       \
+    X(With, "with")
 
 struct Keyword {
-#define QN_KEYWORD_ENUM(name) name,
+#define QN_KEYWORD_ENUM(name, text) name,
     enum Value : uint8_t { QN_KEYWORDS(QN_KEYWORD_ENUM) };
 #undef QN_KEYWORD_ENUM
-    static constexpr int count = 28;
+#define QN_KEYWORD_ONE(name, text) +1
+    static constexpr int count = 0 QN_KEYWORDS(QN_KEYWORD_ONE);
+#undef QN_KEYWORD_ONE
 
     // The keyword whose text equals `ident` exactly, if any.
     static std::optional<Keyword::Value> from_ident(std::string_view ident);
-    // The keyword's source text, a slice of the one concatenated keyword text.
+    // The keyword's source text.
     static std::string_view text(Keyword::Value kw);
 };
 

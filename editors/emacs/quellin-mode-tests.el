@@ -397,6 +397,17 @@
 
 ;;;; Files
 
+(ert-deftest quellin-mode-byte-compiles-cleanly ()
+  "The mode compiles without a single warning (the compiled file goes to a temp dir)."
+  (let* ((dir (make-temp-file "quellin-mode-compile" t))
+         (dest (expand-file-name "quellin-mode.elc" dir))
+         (byte-compile-dest-file-function (lambda (_) dest))
+         (byte-compile-error-on-warn t)
+         (inhibit-message t))
+    (unwind-protect
+        (should (byte-compile-file (locate-library "quellin-mode.el" t)))
+      (delete-directory dir t))))
+
 (ert-deftest quellin-mode-auto-mode ()
   (should (eq (assoc-default "/src/app/main.qn" auto-mode-alist #'string-match)
               'quellin-mode))
@@ -412,6 +423,8 @@
                 (should (eq major-mode 'quellin-mode)))
             (kill-buffer buffer)))
       (delete-directory dir t))))
+
+(declare-function package-generate-autoloads "package")
 
 (ert-deftest quellin-mode-autoloads ()
   "Loading the generated autoloads alone registers the mode for .qn files."

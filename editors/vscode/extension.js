@@ -51,22 +51,25 @@ function findExecutable(command, env = process.env) {
   return null;
 }
 
+// Shows the failure without waiting for the user to answer, so that activation is not held up by it.
 function reportStartFailure(command, reason) {
   const message =
     `QUELLIN: the language server could not be started from '${command}' (${reason}). ` +
     `Install quellin-lsp on your PATH, or set 'quellin.server.path' to the full path of the quellin-lsp executable.`;
-  return Promise.resolve(vscode.window.showErrorMessage(message, 'Open Settings')).then((choice) => {
-    if (choice === 'Open Settings') {
-      return vscode.commands.executeCommand('workbench.action.openSettings', 'quellin.server.path');
-    }
-    return undefined;
-  });
+  Promise.resolve(vscode.window.showErrorMessage(message, 'Open Settings'))
+    .then((choice) => {
+      if (choice === 'Open Settings') {
+        return vscode.commands.executeCommand('workbench.action.openSettings', 'quellin.server.path');
+      }
+      return undefined;
+    })
+    .catch(() => {});
 }
 
 async function activate(context) {
   const command = serverCommand();
   if (!findExecutable(command)) {
-    await reportStartFailure(command, 'no such executable file was found');
+    reportStartFailure(command, 'no such executable file was found');
     return;
   }
   const serverOptions = { command, args: [], transport: TransportKind.stdio };
@@ -80,7 +83,7 @@ async function activate(context) {
   try {
     await created.start();
   } catch (err) {
-    await reportStartFailure(command, err && err.message ? err.message : String(err));
+    reportStartFailure(command, err && err.message ? err.message : String(err));
     return;
   }
   client = created;

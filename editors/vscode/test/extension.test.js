@@ -13,7 +13,7 @@ const EXTENSION = path.join(__dirname, '..', 'extension.js');
 
 // Loads a fresh copy of extension.js against stand-ins. `setting` is the value of quellin.server.path
 // (undefined when unset), `startError` makes the client's start() fail, `choice` is the button the
-// user picks on an error message.
+// user picks on an error message (or a promise of it).
 function loadExtension({ setting, startError, choice } = {}) {
   const calls = { clients: [], errors: [], commands: [], configSections: [] };
   const vscode = {
@@ -167,6 +167,17 @@ test('a server that fails to start is reported with the reason', async (t) => {
   assert.equal(extension.deactivate(), undefined, 'a client that never started is not stopped');
 });
 
+test('activation does not wait for the user to answer the error message', async () => {
+  const unanswered = new Promise(() => {});
+  const { extension, calls } = loadExtension({ setting: '/nonexistent/quellin-lsp', choice: unanswered });
+  const outcome = await Promise.race([
+    extension.activate(context()).then(() => 'returned'),
+    new Promise((resolve) => setTimeout(() => resolve('still waiting'), 1000)),
+  ]);
+  assert.equal(outcome, 'returned');
+  assert.equal(calls.errors.length, 1);
+});
+
 test('the error message offers to open the setting', async () => {
   for (const [choice, expected] of [
     ['Open Settings', [['workbench.action.openSettings', 'quellin.server.path']]],
@@ -174,6 +185,7 @@ test('the error message offers to open the setting', async () => {
   ]) {
     const { extension, calls } = loadExtension({ setting: '/nonexistent/quellin-lsp', choice });
     await extension.activate(context());
+    await new Promise(setImmediate);
     assert.deepEqual(calls.commands, expected, `choice ${choice}`);
   }
 });

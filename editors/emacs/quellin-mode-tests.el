@@ -108,7 +108,9 @@
      quellin-interpolation-face)
     ("s = \"{join(xs, \"}\")} done\"\nlet y = 1" " done" font-lock-string-face)
     ("s = \"{join(xs, \"}\")} done\"\nlet y = 1" "let" font-lock-keyword-face)
-    ("s = \"{f(\"{x}\")}\"" "{x}" quellin-interpolation-face))
+    ("s = \"{f(\"{x}\")}\"" "{x}" quellin-interpolation-face)
+    ("s = \"{f(\"//\")} done\"\nlet y = 1" " done" font-lock-string-face)
+    ("s = \"{f(\"//\")} done\"\nlet y = 1" "let" font-lock-keyword-face))
   "Snippets, a piece of each, and the one face the whole piece should have.")
 
 (ert-deftest quellin-mode-faces ()
@@ -147,6 +149,9 @@
     (colon-inside-text-is-no-opener
      ("let s = \"a:\"" "    x = 1")
      ("let s = \"a:\"" "x = 1"))
+    (colon-in-unclosed-text-is-no-opener
+     ("let s = \"oops:" "x = 1")
+     ("let s = \"oops:" "x = 1"))
     (colon-inside-comment-is-no-opener
      ("x = 1 // note:" "    y = 2")
      ("x = 1 // note:" "y = 2"))
@@ -458,7 +463,8 @@
       (should entry)
       (should (equal (funcall (cdr entry) nil) '("quellin-lsp")))
       (let ((quellin-mode-server-command '("/opt/bin/quellin-lsp")))
-        (should (equal (funcall (cdr entry) nil) '("/opt/bin/quellin-lsp")))))))
+        (should (equal (funcall (cdr entry) t '(transient . "/tmp/"))
+                       '("/opt/bin/quellin-lsp")))))))
 
 (provide 'quellin-mode-tests)
 

@@ -192,9 +192,10 @@ group 3 to the closing brace."
   (let ((found nil))
     (while (and (not found) (search-forward "{" limit t))
       (let ((open (match-beginning 0)))
+        ;; Font lock works on whole lines, so a brace met here is never
+        ;; inside an interpolation found earlier: those are skipped whole.
         (when (and (nth 3 (save-excursion (syntax-ppss open)))
-                   (not (quellin-mode--escaped-p open))
-                   (not (quellin-mode--inside-interpolation-p open)))
+                   (not (quellin-mode--escaped-p open)))
           (goto-char (1+ open))
           (when (quellin-mode--skip-interpolation (line-end-position))
             (let ((close (1- (point))))
@@ -210,25 +211,6 @@ group 3 to the closing brace."
   (save-excursion
     (goto-char pos)
     (cl-oddp (- pos (progn (skip-chars-backward "\\\\") (point))))))
-
-(defun quellin-mode--inside-interpolation-p (pos)
-  "Non-nil if POS, inside a text literal, is already inside an interpolation."
-  (save-excursion
-    (let ((string-start (nth 8 (syntax-ppss pos)))
-          (inside nil))
-      (when string-start
-        (goto-char (1+ string-start))
-        (while (< (point) pos)
-          (let ((c (char-after)))
-            (cond
-             ((eq c ?\\) (forward-char 2))
-             ((eq c ?{)
-              (forward-char 1)
-              (let ((open (point)))
-                (quellin-mode--skip-interpolation (line-end-position))
-                (when (and (> pos open) (< pos (point))) (setq inside t))))
-             (t (forward-char 1))))))
-      inside)))
 
 (defun quellin-mode--syntactic-face (state)
   "Face of the string or comment described by the parse STATE.
@@ -469,8 +451,10 @@ cycling round.
 ;;;###autoload
 (add-to-list 'auto-mode-alist '("\\.qn\\'" . quellin-mode))
 
-(defun quellin-mode--eglot-contact (&optional _interactive)
-  "The server command eglot starts for QUELLIN buffers."
+(defun quellin-mode--eglot-contact (&rest _)
+  "The server command eglot starts for QUELLIN buffers.
+Eglot calls this with whether the session was started interactively
+and, in later versions, the project; neither changes the command."
   quellin-mode-server-command)
 
 (with-eval-after-load 'eglot

@@ -16,6 +16,7 @@
 
 (require 'ert)
 (require 'cl-lib)
+(require 'flymake)
 (require 'quellin-mode)
 
 (defconst quellin-mode-eglot-tests--repo

@@ -7,6 +7,7 @@
 ;;; Code:
 
 (require 'ert)
+(require 'bytecomp)
 (require 'cl-lib)
 (require 'quellin-mode)
 

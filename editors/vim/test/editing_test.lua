@@ -12,115 +12,31 @@ local function stack_at(line, col)
   end, vim.fn.synstack(line, col))
 end
 
--- Highlighting. Each row: line number in highlight.qn, a piece of that line
--- (the column checked is where its first occurrence starts), the innermost
--- group expected there ('' for plain text) and, optionally, the whole stack.
-local highlight_rows = {
-  { 1, 'import', 'quellinInclude' },
-  { 1, 'util', '' },
-  { 3, '/// A', 'quellinDocComment' },
-  { 3, 'grid', 'quellinDocComment' },
-  { 4, 'pub', 'quellinStorage' },
-  { 4, 'record', 'quellinStructure' },
-  { 4, 'Point', 'quellinTypeDecl' },
-  { 5, 'x:', '' },
-  { 5, 'Int', 'quellinType' },
-  { 8, 'enum', 'quellinStructure' },
-  { 8, 'Shape', 'quellinTypeDecl' },
-  { 9, 'Circle', 'quellinTypeName' },
-  { 9, 'Float', 'quellinType' },
-  { 12, '// TODO', 'quellinComment' },
-  { 12, 'TODO', 'quellinTodo', { 'quellinComment', 'quellinTodo' } },
-  { 12, 'shapes', 'quellinComment' },
-  { 13, 'async', 'quellinStorage' },
-  { 13, 'fn', 'quellinKeyword' },
-  { 13, 'area', 'quellinFunction' },
-  { 13, 'Shape', 'quellinTypeName' },
-  { 13, '->', 'quellinOperator' },
-  { 13, 'Float', 'quellinType' },
-  { 14, 'match', 'quellinConditional' },
-  { 15, 'case', 'quellinConditional' },
-  { 16, 'return', 'quellinStatement' },
-  { 16, '3.14', 'quellinFloat' },
-  { 16, '14', 'quellinFloat' },
-  { 16, '*', 'quellinOperator' },
-  { 17, 'if', 'quellinConditional' },
-  { 17, '>', 'quellinOperator' },
-  { 17, '0x1F', 'quellinNumber' },
-  { 17, '1F', 'quellinNumber' },
-  { 18, '1_000.0', 'quellinFloat' },
-  { 18, '.0', 'quellinFloat' },
-  { 20, '0.5', 'quellinFloat' },
-  { 22, 'fn', 'quellinKeyword' },
-  { 22, 'label', 'quellinFunction' },
-  { 22, 'Point', 'quellinTypeName' },
-  { 23, 'let', 'quellinStorage' },
-  { 23, '=', 'quellinOperator' },
-  { 23, '"a', 'quellinText' },
-  { 23, '\\t', 'quellinEscape', { 'quellinText', 'quellinEscape' } },
-  { 23, 'b"', 'quellinText' },
-  { 23, '\\{', 'quellinEscape' },
-  { 23, 'x\\}', 'quellinText' },
-  { 23, '\\}', 'quellinEscape' },
-  { 24, 'mut', 'quellinStorage' },
-  { 24, '0', 'quellinNumber' },
-  { 25, 'iffy', '' },
-  { 25, 'notable', '' },
-  { 25, 'in_x', '' },
-  { 25, 'Integer', 'quellinTypeName' },
-  { 26, 'for', 'quellinRepeat' },
-  { 26, 'in', 'quellinRepeat' },
-  { 28, 'not', 'quellinOperatorWord' },
-  { 28, 'and', 'quellinOperatorWord' },
-  { 28, '!=', 'quellinOperator' },
-  { 28, '2', 'quellinNumber' },
-  -- Interpolations: the braces are delimiters, the inside is code (plain
-  -- where it is a name), and may nest a literal with an interpolation of its own.
-  { 29, '"at', 'quellinText', { 'quellinText' } },
-  { 29, '{p.x', 'quellinInterpDelimiter', { 'quellinText', 'quellinInterp', 'quellinInterpDelimiter' } },
-  { 29, 'p.x', 'quellinInterp', { 'quellinText', 'quellinInterp' } },
-  { 29, '+ 1', 'quellinOperator', { 'quellinText', 'quellinInterp', 'quellinOperator' } },
-  { 29, '1}', 'quellinNumber', { 'quellinText', 'quellinInterp', 'quellinNumber' } },
-  { 29, '} of', 'quellinInterpDelimiter' },
-  { 29, ' of ', 'quellinText', { 'quellinText' } },
-  { 29, 'count', 'quellinInterp' },
-  { 29, '"{n}', 'quellinText', { 'quellinText', 'quellinInterp', 'quellinText' } },
-  { 29, 'n}!', 'quellinInterp', { 'quellinText', 'quellinInterp', 'quellinText', 'quellinInterp' } },
-  { 29, '!"', 'quellinText', { 'quellinText', 'quellinInterp', 'quellinText' } },
-  { 29, ')}', 'quellinInterp', { 'quellinText', 'quellinInterp' } },
-  { 29, '// not', 'quellinText', { 'quellinText' } },
-  { 29, 'comment"', 'quellinText' },
-  -- The literal above ended where it should: this line is code again.
-  { 30, 'elif', 'quellinConditional' },
-  { 30, 'or', 'quellinOperatorWord' },
-  { 30, 'true', 'quellinBoolean' },
-  { 31, '\\q', 'quellinEscapeError' },
-  { 31, '\\"', 'quellinEscape' },
-  { 31, 'escape', 'quellinText' },
-  { 32, 'return', 'quellinStatement' },
-  { 32, 'hits}', 'quellinInterp' },
-  { 34, 'test', 'quellinKeyword' },
-  { 34, '"label"', 'quellinText' },
-  { 35, 'assert', 'quellinStatement' },
-  { 35, 'label(', '' },
-  { 35, 'Point(', 'quellinTypeName' },
-  { 35, 'false', 'quellinBoolean' },
-  { 35, '==', 'quellinOperator' },
-  { 35, '"none"', 'quellinText' },
-  -- A lambda: `fn` directly followed by its parameters names no function.
-  { 36, 'fn(', 'quellinKeyword' },
-  { 36, 'x:', '' },
-  { 36, '-> Int', 'quellinOperator' },
-  { 36, '2', 'quellinNumber' },
-  { 37, 'unclosed', 'quellinText' },
-  { 38, 'with', 'quellinKeyword' },
-}
+-- Highlighting: the checks listed in highlight.rows (shared with the Vim test).
+local function read_rows(path)
+  local rows = {}
+  for _, line in ipairs(vim.fn.readfile(path)) do
+    if line ~= '' and not vim.startswith(line, '#') then
+      local fields = vim.split(line, ' | ', { plain = true })
+      local row = { tonumber(fields[1]), fields[2], fields[3] == '-' and '' or fields[3] }
+      if fields[4] then
+        row[4] = vim.split(fields[4], ' ', { plain = true })
+      end
+      table.insert(rows, row)
+    end
+  end
+  return rows
+end
 
 local function check_highlighting(path)
   vim.cmd('edit ' .. vim.fn.fnameescape(path))
   H.eq(vim.bo.filetype, 'quellin', 'filetype of ' .. path)
   H.eq(vim.b.current_syntax, 'quellin', 'syntax of ' .. path)
-  for _, row in ipairs(highlight_rows) do
+  local rows = read_rows(here .. '/highlight.rows')
+  if #rows < 50 then
+    H.fail('highlight.rows holds only ' .. #rows .. ' checks')
+  end
+  for _, row in ipairs(rows) do
     local lnum, piece, group, stack = row[1], row[2], row[3], row[4]
     local text = vim.fn.getline(lnum)
     local col = text:find(piece, 1, true)

@@ -18,13 +18,12 @@
 ;; line's level or close any number of blocks.  TAB therefore works like
 ;; this:
 ;;
-;;  - on a blank line, or a line at an indentation the layout does not
-;;    allow, TAB moves it to the most likely level: one level deeper
-;;    after a block opener, one level out after `return', `break' or
-;;    `continue', and the previous line's level otherwise;
-;;  - on a line that already sits at an allowed level, TAB cycles
-;;    through the allowed levels, one block out at a time, wrapping
-;;    around to the deepest;
+;;  - TAB first moves the line to the most likely level: one level
+;;    deeper after a block opener, one level out after `return',
+;;    `break' or `continue', and the previous line's level otherwise;
+;;  - TAB on a line already at that level, or TAB pressed again, steps
+;;    through the other allowed levels, one block out at a time,
+;;    wrapping around to the deepest;
 ;;  - a line starting with `elif' or `else' lines up with an `if' or
 ;;    `elif' above it, and a line starting with `case' with an earlier
 ;;    `case' of the same `match' (or one level inside the `match');
@@ -385,9 +384,10 @@ The rest follow in the order TAB cycles through them."
 (defun quellin-mode-indent-line ()
   "Indent the current line as QUELLIN code.
 A blank line, or one at a column the layout does not allow, goes to
-the most likely column.  TAB on a line already at an allowed column
-moves it one block out, cycling back to the deepest column; other
-commands (such as `indent-region') leave such a line alone."
+the most likely column.  TAB does too; on a line already at that
+column, or pressed again, it moves the line one block out, cycling
+back to the deepest column.  Other commands (such as `indent-region')
+leave a non-blank line at an allowed column alone."
   (let* ((candidates (quellin-mode-indent-candidates))
          (current (current-indentation))
          (blank (save-excursion (beginning-of-line) (looking-at-p "[ \t]*$")))
@@ -424,9 +424,9 @@ The line moves only if its column is not one the layout allows."
   "Major mode for editing QUELLIN source files.
 
 Indentation follows the language's blocks of four spaces: after a
-line ending with `:' the next line goes one level deeper, and TAB on
-a line that is already at a possible level moves it one block out,
-cycling round.
+line ending with `:' the next line goes one level deeper.  TAB puts
+a line at its likeliest level; pressed there, or again, it moves the
+line one block out, cycling round.
 
 \\{quellin-mode-map}"
   :syntax-table quellin-mode-syntax-table

@@ -3,7 +3,6 @@
 ;; Version: 1.7.51
 ;; Package-Requires: ((emacs "27.1"))
 ;; Keywords: languages
-;; URL: https://github.com/quellin/quellin-lsp
 
 ;; This file is not part of GNU Emacs.
 

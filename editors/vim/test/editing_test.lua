@@ -145,7 +145,21 @@ local function check_lsp_module(dir)
       H.fail('the missing-program notification does not name the program: ' .. notes[1].message)
     end
   end
-  H.eq(#vim.lsp.get_active_clients(), 0, 'clients started without a program')
+  H.eq(#H.clients(), 0, 'clients started without a program')
+
+  -- Options of the wrong kind are reported at error level too.
+  notes = {}
+  vim.notify = function(message, level)
+    table.insert(notes, { message = message, level = level })
+  end
+  ok, err = pcall(lsp.setup, { cmd = 'quellin-lsp' })
+  vim.notify = real_notify
+  if not ok then
+    error(err)
+  end
+  H.eq(vim.tbl_map(function(note)
+    return note.level
+  end, notes), { vim.log.levels.ERROR }, 'notifications for cmd given as a string')
   vim.cmd('silent %bwipeout!')
 
   -- The 0.8 code path.
@@ -204,7 +218,7 @@ local function check_lsp_module(dir)
   if not ok then
     error(err)
   end
-  H.eq(#vim.lsp.get_active_clients(), 0, 'clients started by the stand-in')
+  H.eq(#H.clients(), 0, 'clients started by the stand-in')
 end
 
 H.run('editing_test', function()

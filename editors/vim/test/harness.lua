@@ -42,6 +42,18 @@ function H.tempdir()
   return dir
 end
 
+-- The running LSP clients, all of them or those of one buffer (vim.lsp.get_clients
+-- replaced get_active_clients and buf_get_clients in Neovim 0.10).
+function H.clients(bufnr)
+  if vim.lsp.get_clients then
+    return vim.lsp.get_clients(bufnr and { bufnr = bufnr } or nil)
+  end
+  if bufnr then
+    return vim.tbl_values(vim.lsp.buf_get_clients(bufnr))
+  end
+  return vim.lsp.get_active_clients()
+end
+
 function H.getenv(name)
   local value = os.getenv(name)
   if value == nil or value == '' then

@@ -38,7 +38,7 @@ local function hover_at(bufnr, line, word)
   assert(byte, string.format('line %d has no %q', line, word))
   local win = vim.api.nvim_get_current_win()
   vim.api.nvim_win_set_cursor(win, { line + 1, byte - 1 })
-  local client = vim.lsp.buf_get_clients(bufnr)[next(vim.lsp.buf_get_clients(bufnr))]
+  local client = H.clients(bufnr)[1]
   local params = vim.lsp.util.make_position_params(win, client.offset_encoding)
   local responses, err = vim.lsp.buf_request_sync(bufnr, 'textDocument/hover', params, WAIT_MS)
   if not responses then
@@ -112,19 +112,19 @@ H.run('lsp_test', function()
   local wide = vim.api.nvim_get_current_buf()
   H.eq(vim.bo.filetype, 'quellin', 'filetype of wide.qn')
   local attached = vim.wait(WAIT_MS, function()
-    return next(vim.lsp.buf_get_clients(wide)) ~= nil
+    return #H.clients(wide) > 0
   end, 20)
   H.eq(attached, true, 'wide.qn attached')
-  H.eq(#vim.lsp.get_active_clients(), 1, 'clients for two files of one directory')
+  H.eq(#H.clients(), 1, 'clients for two files of one directory')
   wait_for_diagnostics(wide, 0, 'wide.qn')
   expect_contains(hover_at(wide, 3, 'shout'), 'fn shout(t: Text) -> Text', 'hover after wide characters')
 
   -- Stop the server before leaving so that it cannot outlive the test.
-  local clients = vim.lsp.get_active_clients()
+  local clients = H.clients()
   vim.lsp.stop_client(clients)
   vim.wait(WAIT_MS, function()
-    return #vim.lsp.get_active_clients() == 0
+    return #H.clients() == 0
   end, 20)
-  H.eq(#vim.lsp.get_active_clients(), 0, 'clients after stopping')
+  H.eq(#H.clients(), 0, 'clients after stopping')
   vim.fn.delete(dir, 'rf')
 end)

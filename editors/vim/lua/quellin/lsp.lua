@@ -160,12 +160,16 @@ end
 --- the options for buffers attached from then on.
 function M.setup(opts)
   opts = opts or {}
-  vim.validate({
-    opts = { opts, 'table' },
-    cmd = { opts.cmd, 'table', true },
-    name = { opts.name, 'string', true },
-    root_markers = { opts.root_markers, 'table', true },
-  })
+  if type(opts) ~= 'table' then
+    notify_error('setup: the options should be a table')
+    return
+  end
+  for key, kind in pairs({ cmd = 'table', name = 'string', root_markers = 'table' }) do
+    if opts[key] ~= nil and type(opts[key]) ~= kind then
+      notify_error(string.format('setup: %s should be a %s, not a %s', key, kind, type(opts[key])))
+      return
+    end
+  end
   options = vim.tbl_extend('force', vim.deepcopy(M.defaults), opts)
   reported_missing = {}
   if #options.cmd == 0 then

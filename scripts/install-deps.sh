@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Installs what building and testing quellin-lsp needs (run as root; a no-op when all is present):
 # the Debian packages, Node.js for the editor-client test, the editors whose integrations are tested
-# (Neovim, Emacs with eglot), and the pinned npm packages of the client test and the VS Code extension.
+# (Neovim, Vim, Emacs with eglot), and the pinned npm packages of the client test and the VS Code extension.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 pkgs=(cmake g++ clang make nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
-      neovim emacs-nox elpa-eglot)
+      neovim vim emacs-nox elpa-eglot)
 command -v node >/dev/null 2>&1 || pkgs+=(nodejs)
 command -v npm >/dev/null 2>&1 || pkgs+=(npm)
 missing=()

@@ -102,10 +102,19 @@ void append_hex(std::string& out, unsigned value) {
     out.append(buf, std::to_chars(buf, buf + sizeof buf, value, 16).ptr);
 }
 
-// Appends `text` double-quoted, escaping what would otherwise be ambiguous or invisible.
+void append_escape(std::string& out, unsigned code) {
+    out += "\\u{";
+    append_hex(out, code);
+    out.push_back('}');
+}
+
+// Appends `text` double-quoted, escaping what would otherwise be ambiguous or invisible: the quote,
+// the backslash and every control character, those of C0 (below U+0020), DEL (U+007F) and those of C1
+// (U+0080 to U+009F, the two bytes 0xC2 0x80 to 0xC2 0x9F in UTF-8), which terminals may act upon.
 void append_quoted(std::string& out, std::string_view text) {
     out.push_back('"');
-    for (const char ch : text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char ch = text[i];
         const auto byte = static_cast<unsigned char>(ch);
         switch (ch) {
             case '"': out += "\\\""; break;
@@ -115,9 +124,10 @@ void append_quoted(std::string& out, std::string_view text) {
             case '\r': out += "\\r"; break;
             default:
                 if (byte < 0x20 || byte == 0x7F) {
-                    out += "\\u{";
-                    append_hex(out, byte);
-                    out.push_back('}');
+                    append_escape(out, byte);
+                } else if (byte == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                           static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+                    append_escape(out, static_cast<unsigned char>(text[++i]));
                 } else {
                     out.push_back(ch);
                 }

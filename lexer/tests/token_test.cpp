@@ -91,6 +91,10 @@ TEST(TokenKind, Display) {
         {TokenKind::make_text("a{x}b"), R"(Text("a" + {x} + "b"))"},
         {TokenKind::make_text(R"({f("}")})"), R"(Text({f("}")}))"},
         {TokenKind::make_text("q\\\"\\\\\\n\\r\\t\x01\x7f\\{é\\}"), R"(Text("q\"\\\n\r\t\u{1}\u{7f}{é}"))"},
+        // C1 controls (U+0080 to U+009F) are escaped like C0 ones; the characters next to them are not.
+        {TokenKind::make_text("a\u0085b\u0080\u009f\u00a0\u00c2"), "Text(\"a\\u{85}b\\u{80}\\u{9f}\u00a0\u00c2\")"},
+        {TokenKind::make_doc("x\u009by\u0100"), "DocComment(\"x\\u{9b}y\u0100\")"},
+        {TokenKind::make_text("\u0084{x}\u0086"), "Text(\"\\u{84}\" + {x} + \"\\u{86}\")"},
         {TokenKind::Plus, "Plus '+'"},
         {TokenKind::NotEq, "NotEq '!='"},
         {TokenKind::Arrow, "Arrow '->'"},

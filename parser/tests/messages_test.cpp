@@ -326,6 +326,20 @@ TEST(ParserMessages, EndOfInput) {
     });
 }
 
+// A token quoted in a message shows control characters escaped, the C1 ones (U+0080 to U+009F)
+// included, so that no message carries a raw control character to a terminal or an editor.
+TEST(ParserMessages, QuotedTokensEscapeControlCharacters) {
+    expect_errors({
+        {"let x = 1 \"a\u0085b\"\n", "expected Newline to end the declaration, found Text(\"a\\u{85}b\")", 1, 11},
+        {"let x = 1 \"\u0080{y}\u009f\u00a0\"\n",
+         "expected Newline to end the declaration, found Text(\"\\u{80}\" + {y} + \"\\u{9f}\u00a0\")", 1, 11},
+        {"let x = 1 /// a\u0085b\u009c\n",
+         "expected Newline to end the declaration, found DocComment(\"a\\u{85}b\\u{9c}\")", 1, 11},
+        {"let x = 1 /// \x01\x7f\u00e9\n",
+         "expected Newline to end the declaration, found DocComment(\"\\u{1}\\u{7f}\u00e9\")", 1, 11},
+    });
+}
+
 TEST(ParserMessages, LexerErrorsPassThroughUnchanged) {
     expect_errors({
         {"  let s = 1\n",

@@ -227,6 +227,21 @@ Status Checker::install_imports(const ast::Program& program, const Apis& apis) {
                 for (const auto& field : variant.second) install_type_closure(field.second, apis);
             }
         }
+        // The types that the generics and the functions mention, from modules this one may not import
+        // itself: a value of such a type reaches this module through them (a call's result, a field of
+        // an instance), and its fields and variants must be known here as the declaring module knows them.
+        for (const auto& entry : api.generic_records) {
+            for (const auto& field : entry.second.fields) install_type_closure(field.second, apis);
+        }
+        for (const auto& entry : api.generic_enums) {
+            for (const auto& variant : entry.second.variants) {
+                for (const auto& field : variant.second) install_type_closure(field.second, apis);
+            }
+        }
+        for (const auto& entry : api.fns) {
+            for (const Type& param : entry.second.params) install_type_closure(param, apis);
+            install_type_closure(entry.second.ret, apis);
+        }
         modules.insert_or_assign(m, &api);
         module_order.push_back(m);
     }

@@ -230,31 +230,64 @@ void Checker::ensure_type(const std::string& name) {
 }
 
 void Checker::install_type_closure(const Type& ty, const Apis& apis) {
-    // A worklist rather than recursion: a chain of records across modules can be arbitrarily long.
-    std::vector<Type> pending{ty};
-    while (!pending.empty()) {
-        const Type cur = std::move(pending.back());
-        pending.pop_back();
-        if (cur.is(Kind::Record) || cur.is(Kind::Enum)) {
-            const std::string& name = cur.name;
-            const size_t dot = name.find('.');
-            if (dot == std::string::npos || records.contains(name) || enums.contains(name)) continue;
-            const auto api = apis.find(name.substr(0, dot));
-            if (api == apis.end()) continue;
-            const std::string member = name.substr(dot + 1);
-            if (const auto r = api->second.records.find(member); r != api->second.records.end()) {
-                records.emplace(name, r->second);
-                for (const auto& field : r->second) pending.push_back(field.second);
-            } else if (const auto e = api->second.enums.find(member); e != api->second.enums.end()) {
-                enums.emplace(name, e->second);
-                for (const auto& variant : e->second) {
-                    for (const auto& field : variant.second) pending.push_back(field.second);
-                }
+    if (ty.args.empty() && !ty.is(Kind::Record) && !ty.is(Kind::Enum)) return;
+    // A worklist rather than recursion: a chain of records across modules can be arbitrarily long. The
+    // entries point into `ty`, into the interfaces and into `instances`, none of which change meanwhile.
+    std::vector<const Type*> pending{&ty};
+    // Instance keys whose arguments were already queued by this walk.
+    NameSet walked;
+
+    // Makes another module's generic record or enum known under its qualified name, as importing that
+    // module would, so that instances of it can be materialised here.
+    const auto install_generic = [&](const std::string& generic) {
+        if (generic_records.contains(generic) || generic_enums.contains(generic)) return;
+        const size_t dot = generic.find('.');
+        if (dot == std::string::npos) return;
+        const auto api = apis.find(std::string_view(generic).substr(0, dot));
+        if (api == apis.end()) return;
+        const std::string_view member = std::string_view(generic).substr(dot + 1);
+        if (const auto r = api->second.generic_records.find(member); r != api->second.generic_records.end()) {
+            generic_records.emplace(generic, r->second);
+            for (const auto& field : r->second.fields) pending.push_back(&field.second);
+        } else if (const auto e = api->second.generic_enums.find(member); e != api->second.generic_enums.end()) {
+            generic_enums.emplace(generic, e->second);
+            for (const auto& variant : e->second.variants) {
+                for (const auto& field : variant.second) pending.push_back(&field.second);
             }
+        }
+    };
+
+    while (!pending.empty()) {
+        const Type& cur = *pending.back();
+        pending.pop_back();
+        if (!cur.is(Kind::Record) && !cur.is(Kind::Enum)) {
+            // Scalars and type parameters have no components; composites walk every component.
+            for (const Type& component : cur.args) pending.push_back(&component);
             continue;
         }
-        // Scalars and type parameters have no components; composites walk every component.
-        for (const Type& component : cur.args) pending.push_back(component);
+        const std::string& name = cur.name;
+        if (records.contains(name) || enums.contains(name)) continue;
+        // An instance of another module's generic: its declaration and everything its arguments name.
+        if (const auto inst = instances.find(name); inst != instances.end()) {
+            if (!walked.insert(name).second) continue;
+            for (const Type& arg : inst->second.args) pending.push_back(&arg);
+            install_generic(inst->second.generic);
+            continue;
+        }
+        const size_t dot = name.find('.');
+        if (dot == std::string::npos) continue;
+        const auto api = apis.find(std::string_view(name).substr(0, dot));
+        if (api == apis.end()) continue;
+        const std::string_view member = std::string_view(name).substr(dot + 1);
+        if (const auto r = api->second.records.find(member); r != api->second.records.end()) {
+            records.emplace(name, r->second);
+            for (const auto& field : r->second) pending.push_back(&field.second);
+        } else if (const auto e = api->second.enums.find(member); e != api->second.enums.end()) {
+            enums.emplace(name, e->second);
+            for (const auto& variant : e->second) {
+                for (const auto& field : variant.second) pending.push_back(&field.second);
+            }
+        }
     }
 }
 

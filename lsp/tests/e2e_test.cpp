@@ -384,6 +384,34 @@ TEST(StdlibLookup, FoundFourLevelsAboveTheResolvedExecutableUnlessConfigured) {
                   "/docs/util.qn next to the importing file (No such file or directory)");
 }
 
+// A record instance whose generic lives in a module the document does not import reaches it through
+// the module it does import; its fields are known there, and a wrong one lists them.
+TEST_F(ServerTest, InstancesReachedThroughAnImportedModuleKnowTheirFields) {
+    dir.write("b.qn", "/// A box.\npub record Box[T]:\n    value: T\n");
+    dir.write("a.qn", "import b\n/// Make one.\npub fn make(n: Int) -> b.Box[Int]:\n    return b.Box(value: n)\n");
+    const std::string text = "import a\nlet x = a.make(1)\nlet v: Int = x.value\n";
+    dir.write("main.qn", text);
+    const std::string uri = dir.uri("main.qn");
+    const std::vector<json> got = replies({
+        did_open(uri, text),
+        did_change(uri, "import a\nlet x = a.make(1)\nlet y = x with value: 2\nlet s = y.size\n"),
+        did_change(uri, "import a\nlet x = a.make(1) with size: 2\n"),
+    });
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(got[0], publish(uri, {}));
+    EXPECT_EQ(got[1], publish(uri, {error_at(3, 8, "record b.Box[Int] has no field 'size' — its fields are: value")}));
+    EXPECT_EQ(got[2], publish(uri, {error_at(1, 8, "b.Box[Int] has no field 'size' — its fields are: value")}));
+}
+
+// A token quoted in a diagnostic never carries a raw control character, C1 controls included.
+TEST_F(ServerTest, QuotedTokensInDiagnosticsEscapeControlCharacters) {
+    const std::string uri = dir.uri("controls.qn");
+    const std::vector<json> got = replies({did_open(uri, "let x = 1 \"a\u0085b\u009b\"\n")});
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0], publish(uri, {error_at(0, 10, "expected Newline to end the declaration, found "
+                                                    "Text(\"a\\u{85}b\\u{9b}\")")}));
+}
+
 // ---- quellin-check ----
 
 TEST(CheckTool, ReportsTheFirstErrorOfEachFile) {
@@ -419,6 +447,32 @@ TEST(CheckTool, ReportsTheFirstErrorOfEachFile) {
         EXPECT_EQ(result.out, c.out);
         EXPECT_EQ(result.err, c.err);
     }
+}
+
+TEST(CheckTool, InstancesReachedThroughAnImportedModuleKnowTheirFields) {
+    const TempDir dir;
+    dir.write("b.qn", "/// A box.\npub record Box[T]:\n    value: T\n/// Maybe.\npub enum Maybe[T]:\n    Just(value: "
+                      "T)\n    Nothing\n");
+    dir.write("a.qn",
+              "import b\n/// Make one.\npub fn make(n: Int) -> b.Box[Int]:\n    return b.Box(value: n)\n"
+              "/// Two.\npub fn twice(n: Int) -> b.Box[b.Box[Int]] = b.Box(value: make(n))\n"
+              "/// Find.\npub fn find(n: Int) -> b.Maybe[Int] = b.Maybe.Just(value: n)\n");
+    dir.write("main.qn", "import a\nlet x = a.make(1)\nlet v: Int = x.value\nlet w: Int = a.twice(2).value.value\n");
+    dir.write("update.qn", "import a\nlet x = a.make(1) with value: 2\nlet v: Int = x.value\n");
+    dir.write("wrong.qn", "import a\nlet x = a.make(1)\nlet v: Int = x.size\n");
+    dir.write("both.qn", "import a\nimport b\nfn f() -> Int:\n    match a.find(1):\n        case b.Maybe.Just(value: v):\n"
+                         "            return v\n        case b.Maybe.Nothing:\n            return 0\n");
+    dir.write("partial.qn", "import a\nfn f() -> Int:\n    match a.find(1):\n        case m if true:\n"
+                            "            return 1\n");
+    const ProcessResult result =
+        run_process(QUELLIN_CHECK_BIN, {"main.qn", "update.qn", "wrong.qn", "both.qn", "partial.qn"}, "",
+                    {{"QUELLIN_STDLIB", dir.path() + "/stdlib"}}, dir.path());
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(result.out,
+              "wrong.qn:3:14: record b.Box[Int] has no field 'size' — its fields are: value\n"
+              "partial.qn:3:5: this match on b.Maybe[Int] is not exhaustive — cover 'case b.Maybe.Just(...):', "
+              "'case b.Maybe.Nothing:' or finish with a 'case _:' arm\n");
+    EXPECT_EQ(result.err, "");
 }
 
 TEST(CheckTool, LoaderErrorsInTheFileKeepTheirPosition) {

@@ -88,8 +88,32 @@ std::string signature(const ast::StmtKind::FnDecl& fn, const std::string_view di
     return out;
 }
 
-std::string hover_text(const ast::StmtKind::FnDecl& fn, const std::string_view display_name) {
-    std::string out = "```quellin\n" + signature(fn, display_name) + "\n```";
+HoverFormat hover_format(const nlohmann::json& capabilities) {
+    const nlohmann::json* formats = &capabilities;
+    for (const char* key : {"textDocument", "hover", "contentFormat"}) {
+        if (!formats->is_object()) return HoverFormat::Markdown;
+        const auto it = formats->find(key);
+        if (it == formats->end()) return HoverFormat::Markdown;
+        formats = &*it;
+    }
+    if (!formats->is_array()) return HoverFormat::Markdown;
+    bool names_a_format = false;
+    for (const nlohmann::json& kind : *formats) {
+        if (!kind.is_string()) continue;
+        if (kind.get_ref<const std::string&>() == "markdown") return HoverFormat::Markdown;
+        names_a_format = true;
+    }
+    return names_a_format ? HoverFormat::Plaintext : HoverFormat::Markdown;
+}
+
+const char* markup_kind(const HoverFormat format) {
+    return format == HoverFormat::Plaintext ? "plaintext" : "markdown";
+}
+
+std::string hover_text(const ast::StmtKind::FnDecl& fn, const std::string_view display_name,
+                       const HoverFormat format) {
+    std::string out = format == HoverFormat::Plaintext ? signature(fn, display_name)
+                                                       : "```quellin\n" + signature(fn, display_name) + "\n```";
     if (fn.doc) {
         out += "\n\n";
         out += trim(*fn.doc);
@@ -135,7 +159,7 @@ std::optional<std::string> Server::hover(const std::string& uri, const uint64_t 
         // Unqualified names are looked up only in the document's own module, private ones included.
         const ast::StmtKind::FnDecl* fn = find_function(modules.back().second, *word);
         if (fn == nullptr) return std::nullopt;
-        return hover_text(*fn, *word);
+        return hover_text(*fn, *word, hover_markup);
     }
 
     const std::string_view qualifier = std::string_view(*word).substr(0, dot);
@@ -145,7 +169,7 @@ std::optional<std::string> Server::hover(const std::string& uri, const uint64_t 
     if (module == modules.end()) return std::nullopt;
     const ast::StmtKind::FnDecl* fn = find_function(module->second, rest);
     if (fn == nullptr || !fn->is_pub) return std::nullopt;
-    return hover_text(*fn, *word);
+    return hover_text(*fn, *word, hover_markup);
 }
 
 }  // namespace quellin::lsp

@@ -71,10 +71,10 @@ json method_not_supported(const std::optional<json>& id, const std::string& meth
     return message;
 }
 
-json hover_result(const std::optional<std::string>& text) {
+json hover_result(const std::optional<std::string>& text, const HoverFormat format) {
     if (!text) return json();
     json contents = json::object();
-    contents["kind"] = "markdown";
+    contents["kind"] = markup_kind(format);
     contents["value"] = *text;
     json result = json::object();
     result["contents"] = std::move(contents);
@@ -136,6 +136,8 @@ HandleOutcome Server::handle(json message) {
 
     HandleOutcome outcome;
     if (method == "initialize") {
+        const json* capabilities = member(&params, "capabilities");
+        hover_markup = capabilities != nullptr ? hover_format(*capabilities) : HoverFormat::Markdown;
         outcome.messages.push_back(response(id, initialize_result()));
     } else if (method == "initialized") {
         // A notification that needs no answer.
@@ -160,7 +162,7 @@ HandleOutcome Server::handle(json message) {
         const json& position = object_member(params, "position");
         const std::optional<std::string> text =
             hover(uri, unsigned_member(position, "line"), unsigned_member(position, "character"));
-        outcome.messages.push_back(response(id, hover_result(text)));
+        outcome.messages.push_back(response(id, hover_result(text, hover_markup)));
     } else if (id) {
         outcome.messages.push_back(method_not_supported(id, method));
     }

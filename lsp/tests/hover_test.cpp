@@ -93,5 +93,16 @@ TEST(HoverText, CodeBlockThenTheTrimmedDocComment) {
     EXPECT_EQ(hover_text(only_function(*undocumented), "quiet"), "```quellin\nfn quiet() -> Void\n```");
 }
 
+TEST(HoverText, PlainTextIsTheSameWithoutTheCodeFence) {
+    const auto program = parse("/// Says hello.\n///\n/// Twice.\npub fn greet(name: Text) -> Text = name\n");
+    ASSERT_TRUE(program.has_value()) << program.error().message;
+    EXPECT_EQ(hover_text(only_function(*program), "greet", HoverFormat::Plaintext),
+              "fn greet(name: Text) -> Text\n\nSays hello.\n\nTwice.");
+
+    const auto undocumented = parse("fn quiet() -> Void = ()\n");
+    ASSERT_TRUE(undocumented.has_value()) << undocumented.error().message;
+    EXPECT_EQ(hover_text(only_function(*undocumented), "quiet", HoverFormat::Plaintext), "fn quiet() -> Void");
+}
+
 }  // namespace
 }  // namespace quellin::lsp

@@ -10,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "lsp/hover.hpp"
 #include "lsp/pipeline.hpp"
 
 namespace quellin::lsp {
@@ -29,6 +30,8 @@ struct Server {
     std::unordered_map<std::string, std::string> documents;
     // The modules of each document's latest check that recorded any, for hover.
     std::unordered_map<std::string, ModuleList> hover_modules;
+    // How hover text is written for this client, decided by its latest `initialize`.
+    HoverFormat hover_markup = HoverFormat::Markdown;
     // The modules a newer check replaced for hover, and the tables the checks left. Freeing a large
     // program's syntax trees and tables takes a while, so it waits until the reply to the change has
     // been written (`release_retired`).
@@ -48,7 +51,7 @@ struct Server {
     // are on their way.
     void release_retired();
 
-    // The Markdown shown when hovering at a 0-based line and character of a document, if any.
+    // The text shown, in `hover_markup`, when hovering at a 0-based line and character of a document.
     std::optional<std::string> hover(const std::string& uri, uint64_t line, uint64_t character) const;
 };
 

@@ -2,6 +2,7 @@
 
 #include <csignal>
 #include <iostream>
+#include <string_view>
 #include <utility>
 
 #include "lsp/framing.hpp"
@@ -12,6 +13,52 @@ namespace {
 
 using quellin::Expected;
 using quellin::lsp::IoError;
+
+constexpr int kServed = 0;
+constexpr int kIoFailed = 1;
+constexpr int kUsageError = 2;
+
+constexpr const char* kHelp =
+    "quellin-lsp: the language server for QUELLIN source files (.qn).\n"
+    "\n"
+    "usage: quellin-lsp [--stdio] [--clientProcessId=N]\n"
+    "       quellin-lsp --help | --version\n"
+    "\n"
+    "An editor starts quellin-lsp and speaks the Language Server Protocol with it over standard input\n"
+    "and standard output. The server reports the first error of each open document and shows a\n"
+    "function's signature and doc comment on hover.\n"
+    "\n"
+    "options:\n"
+    "  --stdio                accepted and ignored: standard input and output are the only transport\n"
+    "  --clientProcessId=N    accepted and ignored\n"
+    "  --help                 print this help and exit\n"
+    "  --version              print the version and exit\n"
+    "\n"
+    "environment:\n"
+    "  QUELLIN_STDLIB         the standard library's directory; when unset, the stdlib directory that\n"
+    "                         was installed with quellin-lsp\n";
+
+enum class Request { Serve, Help, Version };
+
+// What the command line asks for; the first argument that is not understood is returned as the error.
+// Editors' clients pass `--stdio` and `--clientProcessId=N` on their own; the server needs neither.
+Expected<Request, std::string_view> read_arguments(const int argc, char** argv) {
+    bool help = false;
+    bool version = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--help") {
+            help = true;
+        } else if (arg == "--version") {
+            version = true;
+        } else if (arg != "--stdio" && !arg.starts_with("--clientProcessId=")) {
+            return quellin::unexpected(arg);
+        }
+    }
+    if (help) return Request::Help;
+    if (version) return Request::Version;
+    return Request::Serve;
+}
 
 // Reads, handles and answers messages one at a time until the input ends or the client says `exit`.
 Expected<void, IoError> serve(std::istream& in, std::ostream& out) {
@@ -30,7 +77,21 @@ Expected<void, IoError> serve(std::istream& in, std::ostream& out) {
 
 }  // namespace
 
-int main() {
+int main(const int argc, char** argv) {
+    const Expected<Request, std::string_view> request = read_arguments(argc, argv);
+    if (!request) {
+        std::cerr << "quellin-lsp: unknown argument '" << request.error() << "' — see 'quellin-lsp --help'\n";
+        return kUsageError;
+    }
+    if (*request == Request::Help) {
+        std::cout << kHelp;
+        return kServed;
+    }
+    if (*request == Request::Version) {
+        std::cout << quellin::lsp::kServerName << " " << quellin::lsp::kServerVersion << "\n";
+        return kServed;
+    }
+
     std::ios::sync_with_stdio(false);
     std::cin.tie(nullptr);
     // A client that goes away must end the loop with a write error, not kill the process silently.
@@ -40,7 +101,7 @@ int main() {
     const Expected<void, IoError> served = serve(std::cin, std::cout);
     if (!served) {
         std::cerr << "Error: " << served.error().description << "\n";
-        return 1;
+        return kIoFailed;
     }
-    return 0;
+    return kServed;
 }

@@ -75,7 +75,7 @@ int main(const int argc, char** argv) {
     std::ios::sync_with_stdio(false);
     const quellin::Expected<Arguments, std::string_view> arguments = read_arguments(argc, argv);
     if (!arguments) {
-        std::cerr << "quellin-check: unknown option '" << arguments.error() << "' — see 'quellin-check --help'\n";
+        std::cerr << "quellin-check: unknown option '" << arguments.error() << "'; see 'quellin-check --help'\n";
         return kUsageError;
     }
     if (arguments->help) {

@@ -80,7 +80,7 @@ Expected<void, IoError> serve(std::istream& in, std::ostream& out) {
 int main(const int argc, char** argv) {
     const Expected<Request, std::string_view> request = read_arguments(argc, argv);
     if (!request) {
-        std::cerr << "quellin-lsp: unknown argument '" << request.error() << "' — see 'quellin-lsp --help'\n";
+        std::cerr << "quellin-lsp: unknown argument '" << request.error() << "'; see 'quellin-lsp --help'\n";
         return kUsageError;
     }
     if (*request == Request::Help) {

@@ -44,7 +44,7 @@ const std::vector<std::string> kLspHelp = {"quellin-lsp", "Language Server Proto
 
 TEST(LspCommandLine, HelpVersionAndTheArgumentsClientsPass) {
     const TempDir dir;
-    const std::string unknown = "' — see 'quellin-lsp --help'\n";
+    const std::string unknown = "'; see 'quellin-lsp --help'\n";
     run_cases(QUELLIN_LSP_BIN,
               {
                   {{"--version"}, 0, "quellin-lsp 1.7.51\n", {}, ""},
@@ -87,7 +87,7 @@ TEST(CheckCommandLine, HelpVersionOptionsAndFileNames) {
     dir.write("clean.qn", "fn greet(name: Text) -> Text = name\n");
     dir.write("-dash.qn", "fn f() -> Int = 1\nfn f() -> Int = 2\n");
     const std::vector<std::string> help = {"quellin-check", "FILE", "QUELLIN_STDLIB", "--version", "exit status"};
-    const std::string unknown = "' — see 'quellin-check --help'\n";
+    const std::string unknown = "'; see 'quellin-check --help'\n";
     run_cases(QUELLIN_CHECK_BIN,
               {
                   {{"--version"}, 0, "quellin-check 1.7.51\n", {}, ""},

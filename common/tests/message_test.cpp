@@ -128,5 +128,22 @@ TEST(AsHeading, KeepsPlaceholdersAndUndoublesBraces) {
     for (const auto& c : cases) EXPECT_EQ(as_heading(c.tmpl), c.heading);
 }
 
+#define QN_SAMPLE_DIAGNOSTICS(X)                         \
+    X(First, "first without arguments")                 \
+    X(Second, "second with {name} and {count} and {name}") \
+    X(Third, "third with '{}' {{literal}}")
+
+enum class SampleDiag : unsigned char { QN_SAMPLE_DIAGNOSTICS(QN_MESSAGE_KIND_ENUM) };
+constexpr MessageKind kSampleDiagnostics[] = {QN_SAMPLE_DIAGNOSTICS(QN_MESSAGE_KIND_ENTRY)};
+
+TEST(MessageTable, AKindIndexesItsEntryAndFillsItsTemplate) {
+    static_assert(std::size(kSampleDiagnostics) == 3);
+    EXPECT_EQ(kSampleDiagnostics[static_cast<size_t>(SampleDiag::Second)].name, "Second");
+    EXPECT_EQ(fill(kSampleDiagnostics, SampleDiag::First), "first without arguments");
+    const std::string name = "x";
+    EXPECT_EQ(fill(kSampleDiagnostics, SampleDiag::Second, name, std::to_string(3)), "second with x and 3 and x");
+    EXPECT_EQ(fill(kSampleDiagnostics, SampleDiag::Third), "third with '{}' {literal}");
+}
+
 }  // namespace
 }  // namespace quellin

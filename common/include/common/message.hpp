@@ -17,7 +17,8 @@
 // Code raises a kind with its arguments, and the text is made only then, by `fill`; no message text is
 // written where it is raised:
 //
-//     return error(ParseDiag::ExpectedColonToStartBlock, found());
+//     return error(ParseDiag::ExpectedColonToStartBlock, found());  // the parser's wrapper around
+//     fill(kParseDiagnostics, ParseDiag::ExpectedColonToStartBlock, found());
 //
 // A template reads as the message does, with a placeholder `{name}` (a lower-case letter, then lower-case
 // letters, digits or '_') where the message quotes the program. Arguments are given in the order in which
@@ -65,6 +66,13 @@ FilledMessage fill_template(std::string_view tmpl, std::initializer_list<std::st
 // `fill_template`'s text; a mismatch of arguments and placeholders is a programming error and fails an
 // assertion in debug builds.
 std::string fill(std::string_view tmpl, std::initializer_list<std::string_view> args);
+
+// The message of `kind`, an enum generated from the same list as `table`, filled with `args` (anything a
+// std::string_view can be made from).
+template <class Kind, class... Args>
+std::string fill(std::span<const MessageKind> table, Kind kind, const Args&... args) {
+    return fill(table[static_cast<std::size_t>(kind)].text, {std::string_view(args)...});
+}
 
 // The distinct placeholder names of a template, in the order of their first appearance: the arguments
 // `fill` expects.

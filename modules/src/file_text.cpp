@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "lexer/utf8.hpp"
+#include "modules/diagnostics.hpp"
 
 namespace quellin {
 
@@ -40,7 +41,7 @@ private:
 // devices has effects.
 std::optional<std::string> not_readable(const struct stat& status) {
     if (S_ISDIR(status.st_mode)) return os_error_text(EISDIR);
-    if (!S_ISREG(status.st_mode)) return std::string(kNotARegularFile);
+    if (!S_ISREG(status.st_mode)) return module_message(ModuleDiag::NotARegularFile);
     return std::nullopt;
 }
 
@@ -48,7 +49,7 @@ std::optional<std::string> not_readable(const struct stat& status) {
 
 Expected<std::string, std::string> read_utf8_file(const std::filesystem::path& path) {
     // The system would read the name only up to the NUL, which names some other file.
-    if (path.native().find('\0') != std::string::npos) return unexpected(std::string(kNulInFileName));
+    if (path.native().find('\0') != std::string::npos) return unexpected(module_message(ModuleDiag::NulInFileName));
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0) return unexpected(os_error_text(errno));
     if (auto problem = not_readable(status)) return unexpected(std::move(*problem));
@@ -68,11 +69,11 @@ Expected<std::string, std::string> read_utf8_file(const std::filesystem::path& p
         }
         if (n == 0) break;
         if (text.size() + static_cast<std::size_t>(n) > kMaxSourceFileBytes) {
-            return unexpected(std::string(kFileTooLarge));
+            return unexpected(module_message(ModuleDiag::FileTooLarge));
         }
         text.append(buffer, static_cast<std::size_t>(n));
     }
-    if (!is_valid_utf8(text)) return unexpected(std::string("stream did not contain valid UTF-8"));
+    if (!is_valid_utf8(text)) return unexpected(module_message(ModuleDiag::NotUtf8));
     return text;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "lexer/utf8.hpp"
+#include "modules/diagnostics.hpp"
 #include "modules/file_text.hpp"
 #include "modules/modules.hpp"
 #include "parser/parser.hpp"
@@ -86,40 +87,35 @@ fs::path Loader::resolve(const fs::path& dir, const std::string& module) const {
 Expected<void, ModuleError> Loader::visit(const fs::path& path, const std::optional<Importer>& importer) {
     const std::optional<std::string> found_name = module_name(path);
     if (!found_name) {
-        return unexpected(ModuleError{path, "module files need a name — expected '<name>.qn'", Span{0, 0}});
+        return unexpected(ModuleError{path, module_message(ModuleDiag::UnnamedModuleFile), Span{0, 0}});
     }
     const std::string& name = *found_name;
 
     if (const auto it = loaded.find(name); it != loaded.end()) {
         if (same_path(it->second, path)) return {};
-        return unexpected(ModuleError{path,
-                                      "two different files both name the module '" + name + "' (" +
-                                          it->second.string() + " and " + path.string() +
-                                          ") — module names are unique per program",
-                                      Span{0, 0}});
+        return unexpected(ModuleError{
+            path, module_message(ModuleDiag::DuplicateModuleName, name, it->second.string(), path.string()),
+            Span{0, 0}});
     }
 
     if (std::find(visiting.begin(), visiting.end(), name) != visiting.end()) {
-        return unexpected(at_import(importer, path,
-                                    "import cycle: " + join(visiting, " → ") + " → " + name +
-                                        " — modules cannot import each other in a loop; move the shared "
-                                        "functions into a third module"));
+        return unexpected(
+            at_import(importer, path, module_message(ModuleDiag::ImportCycle, join(visiting, " → "), name)));
     }
     if (visiting.size() >= kMaxImportDepth) {
-        return unexpected(at_import(importer, path,
-                                    "import chain is deeper than " + std::to_string(kMaxImportDepth) +
-                                        " modules — flatten the module structure"));
+        static_assert(kMaxImportDepth == 256, "the message states the bound");
+        return unexpected(at_import(importer, path, module_message(ModuleDiag::ImportChainTooDeep)));
     }
 
     auto text = read_utf8_file(path);
     if (!text) {
         if (importer) {
-            return unexpected(ModuleError{importer->path,
-                                          "cannot import '" + name + "' — expected " + path.string() +
-                                              " next to the importing file (" + text.error() + ")",
-                                          importer->span});
+            return unexpected(ModuleError{
+                importer->path, module_message(ModuleDiag::CannotImport, name, path.string(), text.error()),
+                importer->span});
         }
-        return unexpected(ModuleError{path, "cannot read '" + path.string() + "': " + text.error(), Span{0, 0}});
+        return unexpected(
+            ModuleError{path, module_message(ModuleDiag::CannotRead, path.string(), text.error()), Span{0, 0}});
     }
 
     auto parsed = parse(*text);
@@ -132,7 +128,7 @@ Expected<void, ModuleError> Loader::visit(const fs::path& path, const std::optio
         const auto* import = ast::as<ast::StmtKind::Import>(stmt);
         if (import == nullptr) continue;
         if (import->module == name) {
-            return unexpected(ModuleError{path, "module '" + name + "' cannot import itself", stmt.span});
+            return unexpected(ModuleError{path, module_message(ModuleDiag::ImportsItself, name), stmt.span});
         }
         QN_TRY(visit(resolve(dir, import->module), Importer{path, stmt.span}));
     }

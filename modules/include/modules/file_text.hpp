@@ -12,12 +12,7 @@ namespace quellin {
 // about 170 bytes per byte of dense source ("[1,1,1,...]"), so one file of this size may need over a
 // gigabyte while it is checked; real source files stay far below it.
 inline constexpr std::size_t kMaxSourceFileBytes = std::size_t{8} << 20;
-inline constexpr const char* kFileTooLarge = "file is larger than 8 MiB";
 static_assert(kMaxSourceFileBytes == std::size_t{8} << 20, "the messages name the bound");
-
-// Why a path that is not an ordinary file is not read.
-inline constexpr const char* kNulInFileName = "file name contains a NUL byte";
-inline constexpr const char* kNotARegularFile = "not a regular file";
 
 // Reads a whole file as UTF-8 text. The error is the system's description of what went wrong
 // ("No such file or directory", "Is a directory", ...), or a note that the path is not a regular

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "lexer/utf8.hpp"
+#include "lsp/server_messages.hpp"
 #include "long_strings.hpp"
 
 namespace quellin::lsp {
@@ -35,10 +36,11 @@ Expected<std::string, IoError> read_line(std::streambuf& in) {
         line.push_back(static_cast<char>(c));
         if (c == '\n') break;
         if (line.size() > kMaxHeaderLine) {
-            return unexpected(invalid_data("header line longer than " + std::to_string(kMaxHeaderLine) + " bytes"));
+            static_assert(kMaxHeaderLine == 65536, "the message states the bound");
+            return unexpected(invalid_data(server_message(ServerDiag::HeaderTooLong)));
         }
     }
-    if (!is_valid_utf8(line)) return unexpected(invalid_data("header line is not valid UTF-8"));
+    if (!is_valid_utf8(line)) return unexpected(invalid_data(server_message(ServerDiag::HeaderNotUtf8)));
     return line;
 }
 
@@ -72,8 +74,8 @@ Expected<std::string, IoError> read_body(std::streambuf& in, const std::size_t l
         body.resize(old_size + got);
         if (got < want) {
             return unexpected(IoError{IoErrorKind::UnexpectedEof,
-                                      "unexpected end of input: the body ended after " + std::to_string(body.size()) +
-                                          " of " + std::to_string(length) + " bytes"});
+                                      server_message(ServerDiag::BodyEndedEarly, std::to_string(body.size()),
+                                                     std::to_string(length))});
         }
     }
     return body;
@@ -108,7 +110,7 @@ public:
     bool end_object() { return leave(); }
     bool end_array() { return leave(); }
     bool parse_error(std::size_t, const std::string&, const json::exception& error) {
-        problem_ = std::string("invalid JSON body: ") + error.what();
+        problem_ = server_message(ServerDiag::InvalidJson, error.what());
         return false;
     }
 
@@ -151,14 +153,16 @@ private:
     }
     bool count() {
         if (++values_ > kMaxJsonValues) {
-            problem_ = "JSON body holds more than " + std::to_string(kMaxJsonValues) + " values";
+            static_assert(kMaxJsonValues == 1048576, "the message states the bound");
+            problem_ = server_message(ServerDiag::JsonTooManyValues);
             return false;
         }
         return true;
     }
     bool enter() {
         if (++depth_ > kMaxJsonDepth) {
-            problem_ = "JSON body nested deeper than " + std::to_string(kMaxJsonDepth) + " levels";
+            static_assert(kMaxJsonDepth == 512, "the message states the bound");
+            problem_ = server_message(ServerDiag::JsonTooDeep);
             return false;
         }
         return true;
@@ -212,10 +216,11 @@ Expected<std::optional<json>, IoError> read_message(std::istream& in) {
         }
     }
 
-    if (!content_length) return unexpected(invalid_data("message without a Content-Length header"));
+    if (!content_length) return unexpected(invalid_data(server_message(ServerDiag::MissingContentLength)));
     if (*content_length > kMaxContentLength) {
-        return unexpected(invalid_data("Content-Length " + std::to_string(*content_length) + " exceeds the limit of " +
-                                       std::to_string(kMaxContentLength) + " bytes"));
+        static_assert(kMaxContentLength == 67108864, "the message states the bound");
+        return unexpected(
+            invalid_data(server_message(ServerDiag::ContentLengthTooLarge, std::to_string(*content_length))));
     }
     QN_TRY_ASSIGN(const std::string body, read_body(*buffer, static_cast<std::size_t>(*content_length)));
     QN_TRY_ASSIGN(json value, parse_body(body));
@@ -232,7 +237,7 @@ Expected<void, IoError> write_message(std::ostream& out, const json& message) {
     out.write(header.data(), static_cast<std::streamsize>(header.size()));
     out.write(body.data(), static_cast<std::streamsize>(body.size()));
     out.flush();
-    if (!out) return unexpected(IoError{IoErrorKind::WriteFailed, "failed to write a message to the output"});
+    if (!out) return unexpected(IoError{IoErrorKind::WriteFailed, server_message(ServerDiag::WriteFailed)});
     return {};
 }
 

@@ -4,6 +4,8 @@
 #include <system_error>
 #include <utility>
 
+#include "lsp/server_messages.hpp"
+
 namespace quellin::lsp {
 
 namespace {
@@ -63,7 +65,7 @@ json initialize_result() {
 json method_not_supported(const std::optional<json>& id, const std::string& method) {
     json error = json::object();
     error["code"] = kMethodNotFound;
-    error["message"] = "method not supported by quellin-lsp v0: " + method;
+    error["message"] = server_message(ServerDiag::MethodNotSupported, method);
     json message = json::object();
     message["jsonrpc"] = "2.0";
     message["id"] = id.value_or(json());

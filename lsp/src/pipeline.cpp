@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "lsp/server_messages.hpp"
 #include "modules/file_text.hpp"
 #include "modules/modules.hpp"
 #include "parser/parser.hpp"
@@ -41,13 +42,7 @@ CheckOutcome module_error_outcome(const ModuleError& error, const std::filesyste
     if (same_path(error.file, document)) {
         return failed(std::max<uint32_t>(error.span.line, 1), std::max<uint32_t>(error.span.col, 1), error.message);
     }
-    // Appended rather than concatenated: GCC 12 misreports the chained form as overlapping copies once
-    // this is inlined into an optimised build.
-    std::string message = "[";
-    message += error.file.string();
-    message += "]: ";
-    message += error.message;
-    return failed(1, 1, std::move(message));
+    return failed(1, 1, server_message(ServerDiag::ErrorInOtherFile, error.file.string(), error.message));
 }
 
 }  // namespace
@@ -68,9 +63,7 @@ CheckOutcome check_document(const std::string_view text, const std::optional<std
     // The same bound as for files read from disk: an editor buffer may be larger than any file the
     // loader would read.
     if (text.size() > kMaxSourceFileBytes) {
-        return failed(1, 1,
-                      "this file is larger than 8 MiB — QUELLIN checks files of up to that size; split it into "
-                      "modules");
+        return failed(1, 1, server_message(ServerDiag::DocumentTooLarge));
     }
     Expected<ast::Program, ParseError> parsed = parse(text);
     if (!parsed) {
@@ -104,8 +97,8 @@ CheckOutcome check_document(const std::string_view text, const std::optional<std
     const typeck::TypeError& error = failure.error;
     if (failure.module == own_name) return failed(error.span.line, error.span.col, error.message);
     return failed(1, 1,
-                  "[" + failure.module + ".qn]: " + error.message + " (line " + std::to_string(error.span.line) +
-                      ", column " + std::to_string(error.span.col) + ")");
+                  server_message(ServerDiag::ErrorInOtherModule, failure.module, error.message,
+                                 std::to_string(error.span.line), std::to_string(error.span.col)));
 }
 
 }  // namespace quellin::lsp

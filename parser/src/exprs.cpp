@@ -109,17 +109,14 @@ Checked Parser::parse_with(ast::Expr& out) {
     ast::FieldInits fields;
     do {
         std::string name;
-        QN_TRY(expect_ident(name, "a field name after 'with'"));
-        QN_TRY(expect(TokenKind::Colon, "after the field name — 'with field: value'"));
+        QN_TRY(expect_ident(name, ParseDiag::ExpectedWithFieldName));
+        QN_TRY(expect(TokenKind::Colon, ParseDiag::ExpectedWithFieldColon));
         ast::Expr value;
         QN_TRY(parse_or(value));
         tallest = std::max(tallest, height_);
         fields.push_back(ast::FieldInit{std::move(name), std::move(value)});
     } while (eat(TokenKind::Comma));
-    if (check_kw(Keyword::With)) {
-        return err_here("one 'with' clause per expression — combine the fields:                  'point with x: "
-                        "1, y: 2'");
-    }
+    if (check_kw(Keyword::With)) return error(ParseDiag::RepeatedWith);
     QN_TRY(check_height(tallest + 1));
     build<ExprKind::With>(out, out.span, tallest + 1, std::move(out), std::move(fields));
     return {};
@@ -171,9 +168,7 @@ Checked Parser::parse_comparison(ast::Expr& out) {
     advance();
     ast::Expr rhs;
     QN_TRY(parse_additive(rhs));
-    if (comparison_op(peek().kind)) {
-        return err_here("comparison chaining like 'a < b < c' is not allowed — write 'a < b and b < c'");
-    }
+    if (comparison_op(peek().kind)) return error(ParseDiag::ChainedComparison);
     const uint32_t height = std::max(lhs_height, height_) + 1;
     QN_TRY(check_height(height));
     build<ExprKind::Binary>(out, out.span, height, op, std::move(out), std::move(rhs));
@@ -219,7 +214,7 @@ Checked Parser::parse_postfix(ast::Expr& out) {
 Checked Parser::parse_field(ast::Expr& out) {
     advance();
     std::string name;
-    QN_TRY(expect_ident(name, "a field or method name after '.'"));
+    QN_TRY(expect_ident(name, ParseDiag::ExpectedMemberName));
     build<ExprKind::Field>(out, out.span, height_ + 1, std::move(out), std::move(name));
     return {};
 }
@@ -237,7 +232,7 @@ Checked Parser::parse_index(ast::Expr& out) {
     advance();
     ast::Expr index;
     QN_TRY(parse_expr(index));
-    QN_TRY(expect(TokenKind::RBracket, "to close the index"));
+    QN_TRY(expect(TokenKind::RBracket, ParseDiag::ExpectedIndexClose));
     const uint32_t height = std::max(base_height, height_) + 1;
     build<ExprKind::Index>(out, out.span, height, std::move(out), std::move(index));
     return {};
@@ -251,7 +246,7 @@ Checked Parser::parse_call(ast::Expr& out) {
     // A name followed by ':' fixes the whole list as named fields.
     if (check(TokenKind::Ident) && peek_kind_at().tag == TokenKind::Colon) return parse_construct(out);
     QN_TRY_ASSIGN(ast::Vec<ast::Expr> args, parse_expr_list(TokenKind::RParen));
-    QN_TRY(expect(TokenKind::RParen, "to close the argument list"));
+    QN_TRY(expect(TokenKind::RParen, ParseDiag::ExpectedArgumentsClose));
     const uint32_t height = std::max(callee_height, height_) + 1;
     build<ExprKind::Call>(out, out.span, height, std::move(out), std::move(args));
     return {};
@@ -260,22 +255,19 @@ Checked Parser::parse_call(ast::Expr& out) {
 Checked Parser::parse_construct(ast::Expr& out) {
     uint32_t tallest = height_;
     std::optional<ConstructTarget> what = construct_target(out);
-    if (!what) {
-        return err_here("named arguments construct records or enum variants — write 'Name(field: ...)' or "
-                        "'Enum.Variant(field: ...)'");
-    }
+    if (!what) return error(ParseDiag::NamedArgumentsOutsideConstruction);
     ast::FieldInits fields;
     while (!check(TokenKind::RParen)) {
         std::string name;
-        QN_TRY(expect_ident(name, "a field name"));
-        QN_TRY(expect(TokenKind::Colon, "after the field name — named fields are 'name: value'"));
+        QN_TRY(expect_ident(name, ParseDiag::ExpectedFieldName));
+        QN_TRY(expect(TokenKind::Colon, ParseDiag::ExpectedNamedFieldColon));
         ast::Expr value;
         QN_TRY(parse_expr(value));
         tallest = std::max(tallest, height_);
         fields.push_back(ast::FieldInit{std::move(name), std::move(value)});
         if (!eat(TokenKind::Comma)) break;
     }
-    QN_TRY(expect(TokenKind::RParen, "to close the named-field list"));
+    QN_TRY(expect(TokenKind::RParen, ParseDiag::ExpectedNamedFieldsClose));
     if (!what->enum_name) {
         build<ExprKind::Construct>(out, out.span, tallest + 1, std::move(what->name), std::move(fields));
     } else {
@@ -315,15 +307,12 @@ Checked Parser::parse_primary(ast::Expr& out) {
     case TokenKind::LParen: return parse_paren(out);
     case TokenKind::LBracket: return parse_list(out);
     case TokenKind::LBrace: return parse_brace(out);
-    default: return err_here("expected an expression, found " + found());
+    default: return error(ParseDiag::ExpectedExpression, found());
     }
 }
 
 Checked Parser::unexpected_keyword() const {
-    std::string message = "unexpected keyword '";
-    message += Keyword::text(peek().kind.keyword);
-    message += "' in an expression";
-    return err_here(std::move(message));
+    return error(ParseDiag::KeywordInExpression, Keyword::text(peek().kind.keyword));
 }
 
 Checked Parser::parse_paren(ast::Expr& out) {
@@ -338,13 +327,13 @@ Checked Parser::parse_paren(ast::Expr& out) {
     // A parenthesised expression is the expression itself, with its own span and height.
     QN_TRY(parse_expr(out));
     if (eat(TokenKind::Comma)) return parse_tuple(out, span);
-    return expect(TokenKind::RParen, "to close the parenthesized expression");
+    return expect(TokenKind::RParen, ParseDiag::ExpectedParenClose);
 }
 
 Checked Parser::parse_tuple(ast::Expr& out, Span span) {
     const uint32_t first_height = height_;
     QN_TRY_ASSIGN(ast::Vec<ast::Expr> rest, parse_expr_list(TokenKind::RParen));
-    QN_TRY(expect(TokenKind::RParen, "to close the tuple literal"));
+    QN_TRY(expect(TokenKind::RParen, ParseDiag::ExpectedTupleClose));
     const uint32_t height = std::max(first_height, height_) + 1;
     ast::Vec<ast::Expr> items;
     items.reserve(rest.size() + 1);
@@ -361,7 +350,7 @@ Checked Parser::parse_list(ast::Expr& out) {
     advance();
     QN_TRY_ASSIGN(ast::Vec<ast::Expr> items, parse_expr_list(TokenKind::RBracket));
     const uint32_t tallest = height_;
-    QN_TRY(expect(TokenKind::RBracket, "to close the list literal"));
+    QN_TRY(expect(TokenKind::RBracket, ParseDiag::ExpectedListClose));
     build<ExprKind::List>(out, span, tallest + 1, std::move(items));
     return {};
 }
@@ -392,11 +381,11 @@ Checked Parser::parse_map(ast::Expr& out, Span span) {
         ast::MapEntry& entry = entries.emplace_back();
         QN_TRY(parse_expr(entry.key));
         tallest = std::max(tallest, height_);
-        QN_TRY(expect(TokenKind::Colon, "between the map key and its value"));
+        QN_TRY(expect(TokenKind::Colon, ParseDiag::ExpectedMapColon));
         QN_TRY(parse_expr(entry.value));
         tallest = std::max(tallest, height_);
     }
-    QN_TRY(expect(TokenKind::RBrace, "to close the map literal"));
+    QN_TRY(expect(TokenKind::RBrace, ParseDiag::ExpectedMapClose));
     build<ExprKind::Map>(out, span, tallest + 1, std::move(entries));
     return {};
 }
@@ -409,7 +398,7 @@ Checked Parser::parse_set(ast::Expr& out, Span span) {
         QN_TRY(parse_expr(items.emplace_back()));
         tallest = std::max(tallest, height_);
     }
-    QN_TRY(expect(TokenKind::RBrace, "to close the set literal"));
+    QN_TRY(expect(TokenKind::RBrace, ParseDiag::ExpectedSetClose));
     build<ExprKind::Set>(out, span, tallest + 1, std::move(items));
     return {};
 }
@@ -452,7 +441,7 @@ Parsed<ast::TextPart> Parser::parse_interpolation(StringPart::Interp piece) {
     auto tokens = tokenize(piece.source);
     if (!tokens) {
         const LexError& error = tokens.error();
-        return unexpected(ParseError{"in string interpolation: " + error.message(),
+        return unexpected(ParseError{parse_message(ParseDiag::InInterpolation, error.message()),
                                      Span{piece.span.line, error.span.col + shift}});
     }
     const auto to_host = [&](Span& span) { span = Span{piece.span.line, span.col + shift}; };
@@ -469,7 +458,7 @@ Parsed<ast::TextPart> Parser::parse_interpolation(StringPart::Interp piece) {
 Checked Parser::parse_interpolated_expr(ast::Expr& out) {
     QN_TRY(parse_expr(out));
     if (check(TokenKind::Eof) || check(TokenKind::Newline)) return {};
-    return err_here("unexpected " + found() + " after the expression in a string interpolation");
+    return error(ParseDiag::TokenAfterInterpolation, found());
 }
 
 // ---- Lambdas ----
@@ -484,27 +473,20 @@ Checked Parser::parse_lambda(ast::Expr& out) {
 Parsed<LambdaHead> Parser::parse_lambda_head() {
     const Span span = peek().span;
     advance();
-    if (check(TokenKind::Ident)) {
-        return err_here("lambdas have no name — declare '" + std::string(peek().kind.text) +
-                        "' as a top-level function, or drop the name: 'fn(x: Int) -> Int = ...'");
-    }
-    QN_TRY(expect(TokenKind::LParen, "after 'fn' — lambdas are 'fn(name: Type, ...) -> Ret = expr'"));
+    if (check(TokenKind::Ident)) return error(ParseDiag::NamedLambda, peek().kind.text);
+    QN_TRY(expect(TokenKind::LParen, ParseDiag::ExpectedLambdaParamsOpen));
     ast::Vec<ast::Param> params;
     QN_TRY(parse_params(params));
-    QN_TRY(expect(TokenKind::RParen, "to close the lambda parameters"));
-    QN_TRY(expect(TokenKind::Arrow,
-                  "after the parameters — lambdas declare their return type explicitly, e.g. '-> Int'"));
+    QN_TRY(expect(TokenKind::RParen, ParseDiag::ExpectedLambdaParamsClose));
+    QN_TRY(expect(TokenKind::Arrow, ParseDiag::ExpectedLambdaArrow));
     ast::TypeExpr ret;
     QN_TRY(parse_type(ret));
     return LambdaHead{std::move(params), std::move(ret), span};
 }
 
 Checked Parser::parse_lambda_rest(ast::Expr& out, LambdaHead head) {
-    if (check(TokenKind::Colon)) {
-        return err_here("a block-bodied lambda can only be the entire right side of a binding — write 'let f = "
-                        "fn(...) -> T:' with an indented block, or use '= expr' here");
-    }
-    QN_TRY(expect(TokenKind::Assign, "before the lambda body — 'fn(x: Int) -> Int = x * 2'"));
+    if (check(TokenKind::Colon)) return error(ParseDiag::BlockLambdaOutsideBinding);
+    QN_TRY(expect(TokenKind::Assign, ParseDiag::ExpectedLambdaAssign));
     ast::Expr body;
     QN_TRY(parse_expr(body));
     build<ExprKind::Lambda>(out, head.span, height_ + 1, std::move(head.params), std::move(head.ret),

@@ -3,6 +3,7 @@
 #include "parser/parser.hpp"
 
 #include <algorithm>
+#include <cassert>
 #include <unordered_set>
 #include <utility>
 
@@ -41,16 +42,13 @@ Parsed<ast::Program> Parser::parse_program() {
 
 Checked Parser::Nesting::check_at(Span at) const {
     if (p_.nesting_ <= max_nesting) return {};
-    return unexpected(ParseError{"this code nests too deeply (more than 256 levels) — move inner parts into "
-                                 "functions or intermediate 'let' bindings",
-                                 at});
+    static_assert(max_nesting == 256, "the message states the bound");
+    return unexpected(ParseError{parse_message(ParseDiag::NestsTooDeeply), at});
 }
 
 Checked Parser::check_height(uint32_t height) const {
     if (nesting_ + height <= max_tree_depth) return {};
-    return err_here(
-        "this expression chains too many operations (more than 1024) — split it with intermediate 'let' "
-        "bindings");
+    return error(ParseDiag::ChainsTooManyOperations);
 }
 
 // ---- Token navigation ----
@@ -63,41 +61,43 @@ bool Parser::eat(TokenKind::Tag tag) {
 
 std::string Parser::found() const { return peek().kind.display(); }
 
-Unexpected<ParseError> Parser::err_here(std::string message) const {
-    return unexpected(ParseError{std::move(message), peek().span});
+Unexpected<ParseError> Parser::error(ParseDiag kind) const {
+    return unexpected(ParseError{parse_message(kind), peek().span});
 }
 
-Checked Parser::expect(TokenKind::Tag tag, std::string_view context) {
+Unexpected<ParseError> Parser::error(ParseDiag kind, std::string_view arg) const {
+    return unexpected(ParseError{parse_message(kind, arg), peek().span});
+}
+
+Unexpected<ParseError> Parser::error(ParseDiag kind, std::string_view first, std::string_view second) const {
+    return unexpected(ParseError{parse_message(kind, first, second), peek().span});
+}
+
+Unexpected<ParseError> Parser::missing_error([[maybe_unused]] std::string_view what, ParseDiag missing) const {
+    [[maybe_unused]] const std::string_view text = kParseDiagnostics[static_cast<size_t>(missing)].text;
+    assert(text.starts_with("expected ") && text.substr(9).starts_with(what) && "the kind names what is expected");
+    return error(missing, found());
+}
+
+Checked Parser::expect(TokenKind::Tag tag, ParseDiag missing) {
     if (eat(tag)) return {};
-    std::string message = "expected " + TokenKind(tag).display();
-    message += ' ';
-    message += context;
-    message += ", found " + found();
-    return err_here(std::move(message));
+    return missing_error(TokenKind(tag).display(), missing);
 }
 
-Checked Parser::expect_kw(Keyword::Value kw, std::string_view context) {
+Checked Parser::expect_kw(Keyword::Value kw, ParseDiag missing) {
     if (check_kw(kw)) {
         advance();
         return {};
     }
-    std::string message = "expected keyword '";
-    message += Keyword::text(kw);
-    message += "' ";
-    message += context;
-    message += ", found " + found();
-    return err_here(std::move(message));
+    return missing_error("keyword '" + std::string(Keyword::text(kw)) + "'", missing);
 }
 
-Checked Parser::expect_ident(std::string& name, std::string_view what) {
+Checked Parser::expect_ident(std::string& name, ParseDiag missing) {
     if (check(TokenKind::Ident)) {
         name = advance().kind.text;
         return {};
     }
-    std::string message = "expected ";
-    message += what;
-    message += ", found " + found();
-    return err_here(std::move(message));
+    return missing_error("", missing);
 }
 
 // ---- Blocks, type parameters, doc comments ----
@@ -105,14 +105,10 @@ Checked Parser::expect_ident(std::string& name, std::string_view what) {
 Checked Parser::parse_block(ast::Vec<ast::Stmt>& stmts) {
     const Nesting level(*this);
     QN_TRY(level.check());
-    if (check(TokenKind::Assign)) {
-        return err_here("found '=' where ':' was expected — assignment is a statement in QUELLIN; use '==' to "
-                        "compare values");
-    }
-    QN_TRY(expect(TokenKind::Colon, "to start the block"));
-    QN_TRY(expect(TokenKind::Newline,
-                  "after ':' — QUELLIN blocks always start on the next line, indented by 4 spaces"));
-    QN_TRY(expect(TokenKind::Indent, "— expected an indented block (4 spaces); empty blocks are not allowed"));
+    if (check(TokenKind::Assign)) return error(ParseDiag::AssignWhereColonExpected);
+    QN_TRY(expect(TokenKind::Colon, ParseDiag::ExpectedBlockColon));
+    QN_TRY(expect(TokenKind::Newline, ParseDiag::ExpectedBlockNewline));
+    QN_TRY(expect(TokenKind::Indent, ParseDiag::ExpectedBlockIndent));
     while (!check(TokenKind::Dedent)) QN_TRY(parse_stmt(stmts.emplace_back()));
     advance();
     return {};
@@ -124,12 +120,12 @@ Parsed<std::vector<std::string>> Parser::parse_type_params() {
     std::unordered_set<std::string> seen;
     while (true) {
         std::string name;
-        QN_TRY(expect_ident(name, "a type parameter name — generic declarations are 'name[T, U]'"));
-        if (!seen.insert(name).second) return err_here("type parameter '" + name + "' is declared twice");
+        QN_TRY(expect_ident(name, ParseDiag::ExpectedTypeParamName));
+        if (!seen.insert(name).second) return error(ParseDiag::DuplicateTypeParam, name);
         params.push_back(std::move(name));
         if (!eat(TokenKind::Comma)) break;
     }
-    QN_TRY(expect(TokenKind::RBracket, "to close the type parameter list"));
+    QN_TRY(expect(TokenKind::RBracket, ParseDiag::ExpectedTypeParamsClose));
     return params;
 }
 
@@ -140,15 +136,12 @@ Parsed<std::string> Parser::parse_doc_comments() {
         if (!first) doc += '\n';
         first = false;
         doc += advance().kind.text;
-        QN_TRY(expect(TokenKind::Newline, "after the doc comment"));
+        QN_TRY(expect(TokenKind::Newline, ParseDiag::ExpectedDocCommentNewline));
     }
     const bool declaration_follows = check_kw(Keyword::Fn) || check_kw(Keyword::Pub) ||
                                      check_kw(Keyword::Async) || check_kw(Keyword::Record) ||
                                      check_kw(Keyword::Enum);
-    if (!declaration_follows) {
-        return err_here("doc comments (///) must be followed by a function, record, or enum declaration, found " +
-                        found());
-    }
+    if (!declaration_follows) return error(ParseDiag::DocCommentWithoutDeclaration, found());
     return doc;
 }
 

@@ -12,6 +12,7 @@
 #include "lexer/expected.hpp"
 #include "lexer/lexer.hpp"
 #include "lexer/token.hpp"
+#include "parser/diagnostics.hpp"
 #include "parser/error.hpp"
 
 namespace quellin {
@@ -75,11 +76,19 @@ private:
     bool check(TokenKind::Tag tag) const { return peek().kind.tag == tag; }
     bool check_kw(Keyword::Value kw) const { return peek().kind.is_keyword(kw); }
     bool eat(TokenKind::Tag tag);
-    Checked expect(TokenKind::Tag tag, std::string_view context);
-    Checked expect_kw(Keyword::Value kw, std::string_view context);
+    // Each fails with `missing`, a kind that names what was expected and takes the token found instead.
+    Checked expect(TokenKind::Tag tag, ParseDiag missing);
+    Checked expect_kw(Keyword::Value kw, ParseDiag missing);
     // Copies the identifier's name into `name`, which is often the node's own field.
-    Checked expect_ident(std::string& name, std::string_view what);
-    Unexpected<ParseError> err_here(std::string message) const;
+    Checked expect_ident(std::string& name, ParseDiag missing);
+    // The error `kind` at the current token, its message filled with `args`. Kept out of line, so that
+    // making a message adds nothing to the frames of the recursive descent.
+    [[gnu::cold, gnu::noinline]] Unexpected<ParseError> error(ParseDiag kind) const;
+    [[gnu::cold, gnu::noinline]] Unexpected<ParseError> error(ParseDiag kind, std::string_view arg) const;
+    [[gnu::cold, gnu::noinline]] Unexpected<ParseError> error(ParseDiag kind, std::string_view first,
+                                                               std::string_view second) const;
+    // `missing`, whose template starts with "expected " and `what`, with the token found instead.
+    [[gnu::cold, gnu::noinline]] Unexpected<ParseError> missing_error(std::string_view what, ParseDiag missing) const;
     // The display form of the current token, for "found ..." messages.
     std::string found() const;
 
@@ -104,7 +113,7 @@ private:
     Checked parse_stmt(ast::Stmt& out);
     Checked parse_keyword_stmt(ast::StmtKind& out, Keyword::Value kw);
     // A keyword statement of one word (`break`, `continue`), ended by a line break.
-    Checked parse_keyword_line(std::string_view context);
+    Checked parse_keyword_line(ParseDiag missing_newline);
     [[gnu::noinline]] Checked parse_binding(ast::StmtKind& out, bool is_mut);
     [[gnu::noinline]] Checked parse_return(ast::StmtKind& out);
     [[gnu::noinline]] Checked parse_if(ast::StmtKind& out);
@@ -167,7 +176,7 @@ private:
     Checked parse_pattern(ast::Pattern& out);
     Checked parse_name_pattern(std::string name, ast::PatternKind& out);
     Checked parse_variant_pattern(std::string first, ast::PatternKind& out);
-    Checked parse_field_patterns(ast::FieldPatterns& fields, std::string_view close_context);
+    Checked parse_field_patterns(ast::FieldPatterns& fields, ParseDiag missing_close);
 
     // Type expressions (types.cpp).
     Checked parse_type(ast::TypeExpr& out);

@@ -20,9 +20,7 @@ Checked Parser::parse_pattern(ast::Pattern& out) {
         return {};
     case TokenKind::Minus:
         advance();
-        if (!check(TokenKind::Int)) {
-            return err_here("expected an integer literal after '-' in this pattern, found " + found());
-        }
+        if (!check(TokenKind::Int)) return error(ParseDiag::ExpectedIntAfterMinus, found());
         // Integer literals are never negative, so the negation cannot overflow.
         out.kind.v.emplace<PatternKind::Int>(PatternKind::Int{-advance().kind.int_value});
         return {};
@@ -31,7 +29,7 @@ Checked Parser::parse_pattern(ast::Pattern& out) {
         return {};
     case TokenKind::Text: {
         std::optional<std::string> text = plain_text(advance());
-        if (!text) return err_here("text patterns cannot contain interpolation — match against a plain literal");
+        if (!text) return error(ParseDiag::InterpolatedTextPattern);
         out.kind.v.emplace<PatternKind::Text>(PatternKind::Text{std::move(*text)});
         return {};
     }
@@ -40,7 +38,7 @@ Checked Parser::parse_pattern(ast::Pattern& out) {
         return parse_name_pattern(std::move(name), out.kind);
     }
     default:
-        return err_here("expected a pattern (literal, name, '_', Some/None/Ok/Err, or a record), found " + found());
+        return error(ParseDiag::ExpectedPattern, found());
     }
 }
 
@@ -54,12 +52,12 @@ Checked Parser::parse_name_pattern(std::string name, ast::PatternKind& out) {
         if (check(TokenKind::Ident) && peek_kind_at().tag == TokenKind::Colon) {
             auto& record = out.v.emplace<PatternKind::Record>();
             record.name = std::move(name);
-            return parse_field_patterns(record.fields, "to close the record pattern");
+            return parse_field_patterns(record.fields, ParseDiag::ExpectedRecordPatternClose);
         }
         auto& constructor = out.v.emplace<PatternKind::Constructor>();
         constructor.name = std::move(name);
         QN_TRY(parse_pattern(*constructor.inner.emplace(ast::Pattern{})));
-        return expect(TokenKind::RParen, "to close the constructor pattern");
+        return expect(TokenKind::RParen, ParseDiag::ExpectedConstructorPatternClose);
     }
     if (name == "None") {
         out.v.emplace<PatternKind::Constructor>(PatternKind::Constructor{std::move(name), std::nullopt});
@@ -73,10 +71,10 @@ Checked Parser::parse_name_pattern(std::string name, ast::PatternKind& out) {
 Checked Parser::parse_variant_pattern(std::string first, ast::PatternKind& out) {
     advance();
     std::string second;
-    QN_TRY(expect_ident(second, "a variant name after '.'"));
+    QN_TRY(expect_ident(second, ParseDiag::ExpectedPatternVariantName));
     auto& variant = ast::emplace_alternative<PatternKind::Variant>(out.v);
     if (eat(TokenKind::Dot)) {
-        QN_TRY(expect_ident(variant.variant, "a variant name after '.'"));
+        QN_TRY(expect_ident(variant.variant, ParseDiag::ExpectedPatternVariantName));
         variant.module = std::move(first);
         variant.enum_name = std::move(second);
     } else {
@@ -85,23 +83,22 @@ Checked Parser::parse_variant_pattern(std::string first, ast::PatternKind& out) 
     }
     if (eat(TokenKind::LParen)) {
         if (check(TokenKind::RParen)) {
-            return err_here("unit variants are written without parentheses — 'case " + variant.enum_name + "." +
-                            variant.variant + ":'");
+            return error(ParseDiag::UnitVariantPatternWithParens, variant.enum_name, variant.variant);
         }
-        return parse_field_patterns(variant.fields, "to close the variant pattern");
+        return parse_field_patterns(variant.fields, ParseDiag::ExpectedVariantPatternClose);
     }
     return {};
 }
 
-Checked Parser::parse_field_patterns(ast::FieldPatterns& fields, std::string_view close_context) {
+Checked Parser::parse_field_patterns(ast::FieldPatterns& fields, ParseDiag missing_close) {
     while (!check(TokenKind::RParen)) {
         ast::FieldPattern& field = fields.emplace_back();
-        QN_TRY(expect_ident(field.name, "a field name"));
-        QN_TRY(expect(TokenKind::Colon, "after the field name"));
+        QN_TRY(expect_ident(field.name, ParseDiag::ExpectedFieldName));
+        QN_TRY(expect(TokenKind::Colon, ParseDiag::ExpectedFieldPatternColon));
         QN_TRY(parse_pattern(field.pattern));
         if (!eat(TokenKind::Comma)) break;
     }
-    return expect(TokenKind::RParen, close_context);
+    return expect(TokenKind::RParen, missing_close);
 }
 
 }  // namespace quellin

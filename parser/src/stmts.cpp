@@ -7,17 +7,6 @@
 
 namespace quellin {
 
-namespace {
-
-std::string keyword_message(std::string_view before, Keyword::Value kw, std::string_view after) {
-    std::string message(before);
-    message += Keyword::text(kw);
-    message += after;
-    return message;
-}
-
-}  // namespace
-
 Checked Parser::parse_stmt(ast::Stmt& out) {
     out.span = peek().span;
     if (check(TokenKind::DocComment)) {
@@ -36,21 +25,21 @@ Checked Parser::parse_keyword_stmt(ast::StmtKind& out, Keyword::Value kw) {
     case Keyword::If: return parse_if(out);
     case Keyword::For: return parse_for(out);
     case Keyword::While: return parse_while(out);
-    case Keyword::Break: out.v = ast::StmtKind::Break{}; return parse_keyword_line("after 'break'");
-    case Keyword::Continue: out.v = ast::StmtKind::Continue{}; return parse_keyword_line("after 'continue'");
+    case Keyword::Break: out.v = ast::StmtKind::Break{}; return parse_keyword_line(ParseDiag::ExpectedBreakNewline);
+    case Keyword::Continue: out.v = ast::StmtKind::Continue{}; return parse_keyword_line(ParseDiag::ExpectedContinueNewline);
     case Keyword::Match: return parse_match(out);
     case Keyword::Test: return parse_test(out);
     case Keyword::Assert: {
         advance();
         auto& stmt = out.v.emplace<ast::StmtKind::Assert>();
         QN_TRY(parse_expr(stmt.cond));
-        return expect(TokenKind::Newline, "to end the assert statement");
+        return expect(TokenKind::Newline, ParseDiag::ExpectedAssertNewline);
     }
     case Keyword::Import: return parse_import(out);
     case Keyword::Not: {
         auto& stmt = out.v.emplace<ast::StmtKind::Expr>();
         QN_TRY(parse_expr(stmt.expr));
-        return expect(TokenKind::Newline, "to end the statement");
+        return expect(TokenKind::Newline, ParseDiag::ExpectedStatementNewline);
     }
     case Keyword::Fn:
     case Keyword::Pub:
@@ -59,36 +48,34 @@ Checked Parser::parse_keyword_stmt(ast::StmtKind& out, Keyword::Value kw) {
     case Keyword::Enum: return parse_decl(out, std::nullopt);
     case Keyword::Elif:
     case Keyword::Else:
-        return err_here(keyword_message(
-            "'", kw, "' without a matching 'if' — 'elif'/'else' must follow an 'if' block at the same indentation"));
+        return error(ParseDiag::BranchWithoutIf, Keyword::text(kw));
     case Keyword::In:
     case Keyword::And:
     case Keyword::Or:
-    case Keyword::With: return err_here(keyword_message("unexpected keyword '", kw, "' at statement start"));
+    case Keyword::With: return error(ParseDiag::KeywordAtStatementStart, Keyword::text(kw));
     case Keyword::Intent:
     case Keyword::Trait:
     case Keyword::Module:
-        return err_here(keyword_message("'", kw, "' is reserved but not yet supported in QUELLIN v0.1"));
-    case Keyword::Case:
-        return err_here("'case' outside 'match' — case arms live indented under 'match subject:'");
+        return error(ParseDiag::ReservedKeyword, Keyword::text(kw));
+    case Keyword::Case: return error(ParseDiag::CaseOutsideMatch);
     }
     return parse_expr_stmt(out);
 }
 
-Checked Parser::parse_keyword_line(std::string_view context) {
+Checked Parser::parse_keyword_line(ParseDiag missing_newline) {
     advance();
-    return expect(TokenKind::Newline, context);
+    return expect(TokenKind::Newline, missing_newline);
 }
 
 Checked Parser::parse_binding(ast::StmtKind& out, bool is_mut) {
     advance();
     std::string name;
-    QN_TRY(expect_ident(name, "a name after 'let'/'mut'"));
+    QN_TRY(expect_ident(name, ParseDiag::ExpectedBindingName));
     std::optional<ast::Box<ast::TypeExpr>> ty;
     if (eat(TokenKind::Colon)) {
         QN_TRY(parse_type(ty.emplace(std::in_place).get()));
     }
-    QN_TRY(expect(TokenKind::Assign, "after the declared name — every declaration initializes its value"));
+    QN_TRY(expect(TokenKind::Assign, ParseDiag::ExpectedBindingAssign));
     ast::Expr* value = nullptr;
     if (is_mut) {
         value = &out.v.emplace<ast::StmtKind::Mut>(ast::StmtKind::Mut{std::move(name), std::move(ty), {}}).value;
@@ -115,14 +102,14 @@ Checked Parser::parse_binding(ast::StmtKind& out, bool is_mut) {
     } else {
         QN_TRY(parse_expr(*value));
     }
-    return expect(TokenKind::Newline, "to end the declaration");
+    return expect(TokenKind::Newline, ParseDiag::ExpectedBindingNewline);
 }
 
 Checked Parser::parse_return(ast::StmtKind& out) {
     advance();
     auto& stmt = out.v.emplace<ast::StmtKind::Return>();
     if (!check(TokenKind::Newline)) QN_TRY(parse_expr(stmt.value.emplace()));
-    return expect(TokenKind::Newline, "to end the return statement");
+    return expect(TokenKind::Newline, ParseDiag::ExpectedReturnNewline);
 }
 
 Checked Parser::parse_if(ast::StmtKind& out) {
@@ -141,8 +128,8 @@ Checked Parser::parse_if(ast::StmtKind& out) {
 Checked Parser::parse_for(ast::StmtKind& out) {
     advance();
     auto& stmt = out.v.emplace<ast::StmtKind::For>();
-    QN_TRY(expect_ident(stmt.var, "a loop variable name after 'for'"));
-    QN_TRY(expect_kw(Keyword::In, "between the loop variable and the iterable"));
+    QN_TRY(expect_ident(stmt.var, ParseDiag::ExpectedLoopVariable));
+    QN_TRY(expect_kw(Keyword::In, ParseDiag::ExpectedInKeyword));
     QN_TRY(parse_expr(stmt.iter));
     return parse_block(stmt.body.stmts);
 }
@@ -158,13 +145,13 @@ Checked Parser::parse_match(ast::StmtKind& out) {
     advance();
     auto& stmt = out.v.emplace<ast::StmtKind::Match>();
     QN_TRY(parse_expr(stmt.subject));
-    QN_TRY(expect(TokenKind::Colon, "to start the match block"));
-    QN_TRY(expect(TokenKind::Newline, "after ':' — case arms start on the next line, indented by 4 spaces"));
-    QN_TRY(expect(TokenKind::Indent, "— expected indented 'case pattern:' arms"));
+    QN_TRY(expect(TokenKind::Colon, ParseDiag::ExpectedMatchColon));
+    QN_TRY(expect(TokenKind::Newline, ParseDiag::ExpectedMatchNewline));
+    QN_TRY(expect(TokenKind::Indent, ParseDiag::ExpectedMatchIndent));
     while (!check(TokenKind::Dedent)) {
         ast::MatchArm& arm = stmt.arms.emplace_back();
         arm.span = peek().span;
-        QN_TRY(expect_kw(Keyword::Case, "— every match arm starts with 'case pattern:'"));
+        QN_TRY(expect_kw(Keyword::Case, ParseDiag::ExpectedCaseKeyword));
         QN_TRY(parse_pattern(arm.pattern));
         if (check_kw(Keyword::If)) {
             advance();
@@ -173,20 +160,16 @@ Checked Parser::parse_match(ast::StmtKind& out) {
         QN_TRY(parse_block(arm.body.stmts));
     }
     advance();
-    if (stmt.arms.empty()) return err_here("'match' needs at least one 'case' arm");
+    if (stmt.arms.empty()) return error(ParseDiag::MatchWithoutArms);
     return {};
 }
 
 Checked Parser::parse_test(ast::StmtKind& out) {
-    QN_TRY(expect_kw(Keyword::Test, "to declare a test"));
-    if (!check(TokenKind::Text)) {
-        return err_here("expected a test name after 'test' — 'test \"what it does\":' — found " + found());
-    }
+    QN_TRY(expect_kw(Keyword::Test, ParseDiag::ExpectedTestKeyword));
+    if (!check(TokenKind::Text)) return error(ParseDiag::ExpectedTestName, found());
     std::optional<std::string> name = plain_text(peek());
-    if (name && name->empty()) {
-        return err_here("test names describe the behavior under test — write 'test \"what it does\":'");
-    }
-    if (!name) return err_here("test names are plain text — interpolation is not allowed here");
+    if (name && name->empty()) return error(ParseDiag::EmptyTestName);
+    if (!name) return error(ParseDiag::InterpolatedTestName);
     advance();
     auto& stmt = out.v.emplace<ast::StmtKind::Test>();
     stmt.name = std::move(*name);
@@ -196,9 +179,9 @@ Checked Parser::parse_test(ast::StmtKind& out) {
 Checked Parser::parse_import(ast::StmtKind& out) {
     advance();
     std::string module;
-    QN_TRY(expect_ident(module, "a module name after 'import' — 'import utils' loads utils.qn"));
+    QN_TRY(expect_ident(module, ParseDiag::ExpectedModuleName));
     out.v = ast::StmtKind::Import{std::move(module)};
-    return expect(TokenKind::Newline, "to end the import");
+    return expect(TokenKind::Newline, ParseDiag::ExpectedImportNewline);
 }
 
 Checked Parser::parse_expr_stmt(ast::StmtKind& out) {
@@ -206,18 +189,15 @@ Checked Parser::parse_expr_stmt(ast::StmtKind& out) {
     QN_TRY(parse_expr(expr));
     if (!check(TokenKind::Assign)) {
         out.v = ast::StmtKind::Expr{std::move(expr)};
-        return expect(TokenKind::Newline, "to end the statement");
+        return expect(TokenKind::Newline, ParseDiag::ExpectedStatementNewline);
     }
     const bool assignable = ast::as<ast::ExprKind::Ident>(expr) || ast::as<ast::ExprKind::Field>(expr) ||
                             ast::as<ast::ExprKind::Index>(expr);
-    if (!assignable) {
-        return err_here("cannot assign to this expression — assignment targets are names, fields (a.b), or index "
-                        "slots (a[i])");
-    }
+    if (!assignable) return error(ParseDiag::InvalidAssignmentTarget);
     advance();
     auto& stmt = out.v.emplace<ast::StmtKind::Assign>(ast::StmtKind::Assign{std::move(expr), {}});
     QN_TRY(parse_expr(stmt.value));
-    return expect(TokenKind::Newline, "to end the assignment");
+    return expect(TokenKind::Newline, ParseDiag::ExpectedAssignmentNewline);
 }
 
 }  // namespace quellin

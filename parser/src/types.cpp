@@ -11,11 +11,11 @@ Checked Parser::parse_type(ast::TypeExpr& out) {
     out.span = peek().span;
     if (check_kw(Keyword::Fn)) return parse_fn_type(out);
     std::string first;
-    QN_TRY(expect_ident(first, "a type name"));
+    QN_TRY(expect_ident(first, ParseDiag::ExpectedTypeName));
     if (eat(TokenKind::Dot)) {
         auto& qualified = ast::emplace_alternative<ast::TypeExprKind::Qualified>(out.kind.v);
         qualified.module = std::move(first);
-        QN_TRY(expect_ident(qualified.name, "a type name after '.'"));
+        QN_TRY(expect_ident(qualified.name, ParseDiag::ExpectedQualifiedTypeName));
         if (check(TokenKind::LBracket)) return parse_type_args(qualified.args, false);
         return {};
     }
@@ -30,14 +30,14 @@ Checked Parser::parse_fn_type(ast::TypeExpr& out) {
     const Nesting level(*this);
     QN_TRY(level.check());
     advance();
-    QN_TRY(expect(TokenKind::LParen, "after 'fn' — function types mirror declarations: 'fn(ParamTypes) -> Ret'"));
+    QN_TRY(expect(TokenKind::LParen, ParseDiag::ExpectedFnTypeParamsOpen));
     auto& fn = out.kind.v.emplace<ast::TypeExprKind::Fn>(ast::TypeExprKind::Fn{{}, ast::TypeExpr{}});
     while (!check(TokenKind::RParen)) {
         QN_TRY(parse_type(fn.params.emplace_back()));
         if (!eat(TokenKind::Comma)) break;
     }
-    QN_TRY(expect(TokenKind::RParen, "to close the function-type parameters"));
-    QN_TRY(expect(TokenKind::Arrow, "after the parameters — function types declare their result: 'fn(Int) -> Bool'"));
+    QN_TRY(expect(TokenKind::RParen, ParseDiag::ExpectedFnTypeParamsClose));
+    QN_TRY(expect(TokenKind::Arrow, ParseDiag::ExpectedFnTypeArrow));
     return parse_type(*fn.ret);
 }
 
@@ -51,7 +51,7 @@ Checked Parser::parse_type_args(ast::Vec<ast::TypeExpr>& args, bool allow_traili
         if (!eat(TokenKind::Comma)) break;
         if (allow_trailing_comma && check(TokenKind::RBracket)) break;
     }
-    return expect(TokenKind::RBracket, "to close the type arguments");
+    return expect(TokenKind::RBracket, ParseDiag::ExpectedTypeArgsClose);
 }
 
 }  // namespace quellin

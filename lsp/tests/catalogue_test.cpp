@@ -1,5 +1,6 @@
 // Keeps docs/messages.md honest: every example in the message catalogue is run through the same
-// pipeline the server uses, and must produce exactly the diagnostic written under it.
+// pipeline the server uses, and must produce exactly the diagnostic written under it; every message kind
+// of every stage's registry has its entry, and every entry is a kind.
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -9,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -16,10 +18,15 @@
 #include <string_view>
 #include <vector>
 
+#include "common/message.hpp"
+#include "example_text.hpp"
+#include "lexer/error.hpp"
 #include "lsp/framing.hpp"
 #include "lsp/pipeline.hpp"
 #include "lsp/server.hpp"
-#include "example_text.hpp"
+#include "lsp/server_messages.hpp"
+#include "modules/diagnostics.hpp"
+#include "parser/diagnostics.hpp"
 
 namespace quellin::lsp {
 namespace {
@@ -46,6 +53,7 @@ struct Example {
 struct Entry {
     std::string heading;  // the message template, placeholders written {like_this}
     size_t line;
+    std::string section;  // the "## " heading above it
     std::vector<Example> examples;
     bool known_difference = false;
     bool abridged = false;
@@ -80,6 +88,7 @@ std::optional<ExampleKind> fence_kind(std::string_view info) {
 Catalogue read_catalogue(std::istream& in) {
     Catalogue catalogue;
     Entry* entry = nullptr;
+    std::string section;
     std::string line;
     size_t number = 0;
     while (std::getline(in, line)) {
@@ -99,6 +108,7 @@ Catalogue read_catalogue(std::istream& in) {
             continue;
         }
         if (text.starts_with("## ") || text.starts_with("# ")) {
+            if (text.starts_with("## ")) section = text.substr(3);
             entry = nullptr;
             continue;
         }
@@ -110,7 +120,8 @@ Catalogue read_catalogue(std::istream& in) {
                 entry = nullptr;
                 continue;
             }
-            catalogue.entries.push_back(Entry{std::string(text.substr(open + 1, close - open - 1)), number, {}});
+            catalogue.entries.push_back(
+                Entry{std::string(text.substr(open + 1, close - open - 1)), number, section, {}});
             entry = &catalogue.entries.back();
             continue;
         }
@@ -322,7 +333,48 @@ bool fits(std::string_view pattern, std::string_view text) {
     return true;
 }
 
-// A diagnostic's message fits its heading as it is, or wrapped as an error of another file.
+// ---- The registries ----
+
+// Every stage's table of message kinds. The checker's registry joins this list when its messages move into
+// a table of their own; until then its sources are searched for message texts instead (see the end).
+const std::vector<MessageRegistry>& registries() {
+    static const std::vector<MessageRegistry> all{kLexRegistry, kParseRegistry, kModuleRegistry, kServerRegistry};
+    return all;
+}
+
+// Catalogue sections whose headings no registry holds yet, and the headings of other sections in the
+// same position (a checker message among the limits).
+constexpr std::string_view kSectionsAwaitingARegistry[] = {"Type checking"};
+constexpr std::string_view kHeadingsAwaitingARegistry[] = {
+    "this type grows too large (more than 4096 characters) — add type annotations or simplify the generic nesting",
+};
+// Entries that describe how messages are shown rather than a message of their own.
+constexpr std::string_view kHeadingsThatAreNoKind[] = {"{the first 8 KiB of a longer message}…"};
+
+template <size_t N>
+bool starts_with_any(std::string_view text, const std::string_view (&prefixes)[N]) {
+    return std::any_of(std::begin(prefixes), std::end(prefixes),
+                       [&](std::string_view prefix) { return text.starts_with(prefix); });
+}
+
+template <size_t N>
+bool is_any(std::string_view text, const std::string_view (&candidates)[N]) {
+    return std::find(std::begin(candidates), std::end(candidates), text) != std::end(candidates);
+}
+
+std::string heading_of(const MessageKind& kind) { return as_heading(kind.text); }
+std::string heading_of(ModuleDiag kind) { return heading_of(kModuleDiagnostics[static_cast<size_t>(kind)]); }
+std::string heading_of(ServerDiag kind) { return heading_of(kServerDiagnostics[static_cast<size_t>(kind)]); }
+
+// `outer` with its placeholder `slot` standing for the template `inner`.
+std::string inside(const std::string& outer, std::string_view slot, const std::string& inner) {
+    const size_t at = outer.find(slot);
+    if (at == std::string::npos) return outer;
+    return outer.substr(0, at) + inner + outer.substr(at + slot.size());
+}
+
+// A diagnostic's message fits its heading as it is, wrapped as an error of another file or module, or,
+// for a reason a file is not read, as the reason of a failed import or read.
 bool fits_heading(const std::string& heading, const Example& example, const std::string& expected) {
     std::string_view message = expected;
     if (example.kind != ExampleKind::Frame) {
@@ -330,8 +382,17 @@ bool fits_heading(const std::string& heading, const Example& example, const std:
         if (colon == std::string_view::npos) return false;
         message = message.substr(colon + 2);
     }
-    return fits(heading, message) || fits("[{file}]: " + heading, message) ||
-           fits("[{module}]: " + heading + " (line {line}, column {column})", message);
+    std::vector<std::string> forms{heading};
+    for (const ModuleDiag read_failure : {ModuleDiag::CannotImport, ModuleDiag::CannotRead}) {
+        forms.push_back(inside(heading_of(read_failure), "{error}", heading));
+    }
+    const size_t own_forms = forms.size();
+    for (size_t i = 0; i < own_forms; ++i) {
+        for (const ServerDiag elsewhere : {ServerDiag::ErrorInOtherFile, ServerDiag::ErrorInOtherModule}) {
+            forms.push_back(inside(heading_of(elsewhere), "{message}", forms[i]));
+        }
+    }
+    return std::any_of(forms.begin(), forms.end(), [&](const std::string& form) { return fits(form, message); });
 }
 
 std::string where(const Entry& entry) {
@@ -432,24 +493,87 @@ std::vector<std::string> message_fragments(const std::string& source) {
     return found;
 }
 
-// Every message text written in the implementation is in the catalogue, so a new message cannot be
-// added without an entry (and, through the entry, an example that the test above runs).
-TEST(Catalogue, ListsEveryMessageOfTheImplementation) {
+// Every kind of every registry has its entry: the heading is the kind's template as a message shows it,
+// and the entry has an example (which the tests above run) or says why it has none.
+TEST(Catalogue, HasAnEntryForEveryKind) {
+    std::map<std::string, const Entry*> by_heading;
+    for (const Entry& entry : catalogue().entries) by_heading.emplace(entry.heading, &entry);
+    std::map<std::string, std::string> kind_of_heading;
+    size_t kinds = 0;
+    for (const MessageRegistry& registry : registries()) {
+        for (const MessageKind& kind : registry.kinds) {
+            ++kinds;
+            const std::string name = std::string(registry.stage) + " " + std::string(kind.name);
+            SCOPED_TRACE(name);
+            const std::string heading = heading_of(kind);
+            const auto [other, first] = kind_of_heading.emplace(heading, name);
+            EXPECT_TRUE(first) << "the same message as " << other->second << ": " << heading;
+            const auto entry = by_heading.find(heading);
+            if (entry == by_heading.end()) {
+                ADD_FAILURE() << "no catalogue entry is headed `" << heading << "`";
+                continue;
+            }
+            const Entry& found = *entry->second;
+            EXPECT_TRUE(!found.examples.empty() || found.unreachable || found.abridged)
+                << where(found) << ": no example, and not marked unreachable or abridged";
+        }
+    }
+    EXPECT_GT(kinds, 100u);
+}
+
+// Every entry is a kind of a registry, so that a message that changes or goes cannot leave its entry
+// behind; the checker's entries wait for its registry.
+TEST(Catalogue, EveryEntryIsAKind) {
+    std::set<std::string> headings;
+    for (const MessageRegistry& registry : registries()) {
+        for (const MessageKind& kind : registry.kinds) headings.insert(heading_of(kind));
+    }
+    for (const Entry& entry : catalogue().entries) {
+        if (starts_with_any(entry.section, kSectionsAwaitingARegistry)) continue;
+        if (is_any(entry.heading, kHeadingsAwaitingARegistry) || is_any(entry.heading, kHeadingsThatAreNoKind)) {
+            continue;
+        }
+        EXPECT_TRUE(headings.contains(entry.heading)) << where(entry) << ": no registry declares this message";
+    }
+}
+
+struct SourceFragment {
+    fs::path file;
+    std::string text;
+};
+
+std::vector<SourceFragment> fragments_under(const char* folder) {
+    const fs::path repository = catalogue_path().parent_path().parent_path();
+    std::vector<SourceFragment> found;
+    for (const auto& entry : fs::recursive_directory_iterator(repository / folder)) {
+        if (entry.path().extension() != ".cpp") continue;
+        std::ifstream file(entry.path(), std::ios::binary);
+        const std::string source((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        for (std::string& fragment : message_fragments(source)) found.push_back({entry.path(), std::move(fragment)});
+    }
+    return found;
+}
+
+// The stages with a registry write no message text where they raise one: a literal that looks like a
+// message (it holds " — ") in their sources is one that bypassed the registry.
+TEST(Catalogue, StagesWithARegistryWriteNoMessageTextsOfTheirOwn) {
+    for (const char* folder : {"lexer/src", "parser/src", "modules/src", "lsp/src"}) {
+        for (const SourceFragment& fragment : fragments_under(folder)) {
+            ADD_FAILURE() << fragment.file.string() << ": a message text outside the registry: " << fragment.text;
+        }
+    }
+}
+
+// The checker has no registry yet: every message text written in its sources is in the catalogue, so that
+// a new message cannot be added without an entry (and, through the entry, an example that runs above).
+TEST(Catalogue, ListsEveryMessageOfTheChecker) {
     std::ifstream in(catalogue_path(), std::ios::binary);
     const std::string catalogue((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const fs::path repository = catalogue_path().parent_path().parent_path();
     size_t checked = 0;
-    for (const char* folder : {"lexer/src", "parser/src", "modules/src", "typeck/src", "lsp/src"}) {
-        for (const auto& entry : fs::recursive_directory_iterator(repository / folder)) {
-            if (entry.path().extension() != ".cpp") continue;
-            std::ifstream file(entry.path(), std::ios::binary);
-            const std::string source((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-            for (const std::string& fragment : message_fragments(source)) {
-                ++checked;
-                EXPECT_NE(catalogue.find(fragment), std::string::npos)
-                    << entry.path().string() << ": a message with no catalogue entry: " << fragment;
-            }
-        }
+    for (const SourceFragment& fragment : fragments_under("typeck/src")) {
+        ++checked;
+        EXPECT_NE(catalogue.find(fragment.text), std::string::npos)
+            << fragment.file.string() << ": a message with no catalogue entry: " << fragment.text;
     }
     EXPECT_GT(checked, 100u);
 }

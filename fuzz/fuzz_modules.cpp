@@ -15,7 +15,7 @@
 #include <system_error>
 #include <vector>
 
-#include "lexer/utf8.hpp"
+#include "common/utf8.hpp"
 #include "lsp/pipeline.hpp"
 
 namespace fs = std::filesystem;

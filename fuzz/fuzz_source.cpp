@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "lexer/utf8.hpp"
+#include "common/utf8.hpp"
 #include "lsp/framing.hpp"
 #include "lsp/server.hpp"
 

@@ -1,6 +1,6 @@
 #include "lexer/error.hpp"
 
-#include "lexer/utf8.hpp"
+#include "common/utf8.hpp"
 
 namespace quellin {
 

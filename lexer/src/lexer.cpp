@@ -10,7 +10,8 @@
 #include <type_traits>
 #include <utility>
 
-#include "lexer/utf8.hpp"
+#include "common/text.hpp"
+#include "common/utf8.hpp"
 #include "text_syntax.hpp"
 
 #if defined(__linux__)
@@ -27,27 +28,10 @@ constexpr char32_t kEnd = 0x110000;
 // Longer than every keyword and than `false`; longer words are identifiers without a look-up.
 constexpr size_t kMaxKeywordBytes = 16;
 
-bool is_digit(char32_t c) { return c >= '0' && c <= '9'; }
-
-bool is_hex_digit(char32_t c) {
-    return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-bool is_ascii_letter(char32_t c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
-bool is_word_char(char32_t c) { return is_ascii_letter(c) || is_digit(c) || c == '_'; }
-
 bool is_not_line_feed(char32_t c) { return c != '\n'; }
 
 // Characters a text literal copies as they are; the others end the literal or start something.
 bool is_plain_text_char(char32_t c) { return c != '"' && c != '\\' && c != '{' && c != '}' && c != '\n'; }
-
-// Unicode White_Space: an interpolation holding only these has no expression in it.
-bool is_whitespace(char32_t c) {
-    return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
-           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
-           c == 0x205F || c == 0x3000;
-}
 
 LexError error_at(LexErrorKind kind, Span span) {
     LexError error{};
@@ -337,7 +321,7 @@ private:
             lex_word(start);
             return {};
         }
-        if (is_digit(c)) return lex_number(start);
+        if (is_ascii_digit(c)) return lex_number(start);
         return fail_with_char(LexErrorKind::UnexpectedChar, start, c);
     }
 
@@ -362,7 +346,7 @@ private:
 
     void lex_word(Span start) {
         const size_t begin = pos;
-        advance(run_length(is_word_char));
+        advance(run_length(is_ascii_word_char));
         const size_t length = pos - begin;
         if (length <= kMaxKeywordBytes) {
             // Word characters are ASCII, so the word's bytes are its characters (narrowed when decoded).
@@ -392,7 +376,7 @@ private:
     void lex_digits(std::string& digits, std::string& raw) {
         while (true) {
             const char32_t c = peek();
-            if (is_digit(c)) {
+            if (is_ascii_digit(c)) {
                 digits.push_back(static_cast<char>(c));
             } else if (c != '_') {
                 return;
@@ -404,7 +388,7 @@ private:
 
     // Letters glued to a number make the whole run one bad literal (this is what rejects `1e5`).
     void take_word_rest(std::string& raw) {
-        while (is_word_char(peek())) {
+        while (is_ascii_word_char(peek())) {
             raw.push_back(static_cast<char>(peek()));
             bump();
         }
@@ -423,7 +407,7 @@ private:
                 raw.push_back(static_cast<char>(peek()));
                 bump();
             }
-            if (digits.empty() || is_word_char(peek())) {
+            if (digits.empty() || is_ascii_word_char(peek())) {
                 take_word_rest(raw);
                 return invalid_number(start, std::move(raw));
             }
@@ -437,14 +421,14 @@ private:
         lex_digits(digits, raw);
         const size_t whole_digits = digits.size();
         // A dot makes a float only before a digit, so `1.abs` stays a method call on 1.
-        const bool is_float = peek() == '.' && is_digit(peek(1));
+        const bool is_float = peek() == '.' && is_ascii_digit(peek(1));
         if (is_float) {
             digits.push_back('.');
             raw.push_back('.');
             bump();
             lex_digits(digits, raw);
         }
-        if (is_word_char(peek())) {
+        if (is_ascii_word_char(peek())) {
             take_word_rest(raw);
             return invalid_number(start, std::move(raw));
         }
@@ -512,7 +496,7 @@ private:
         // The code holds no line feed, so stepping over it only moves along the line.
         advance(*end + 1 - begin);
         if (std::all_of(chars.data() + begin, chars.data() + *end,
-                        [](const Char c) { return is_whitespace(static_cast<char32_t>(c)); })) {
+                        [](const Char c) { return is_unicode_whitespace(static_cast<char32_t>(c)); })) {
             return fail(LexErrorKind::EmptyInterpolation, brace);
         }
         return {};

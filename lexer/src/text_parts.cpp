@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "common/utf8.hpp"
 #include "lexer/token.hpp"
 #include "text_syntax.hpp"
 
@@ -47,7 +48,7 @@ private:
 
     bool at_end() const { return at_ >= body_.size(); }
 
-    static bool starts_char(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) != 0x80; }
+    static bool starts_char(char byte) { return !is_utf8_continuation(static_cast<unsigned char>(byte)); }
 
     static uint32_t count_chars(std::string_view bytes) {
         return static_cast<uint32_t>(std::count_if(bytes.begin(), bytes.end(), starts_char));

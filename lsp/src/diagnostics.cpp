@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <utility>
 
+#include "common/text.hpp"
+#include "common/utf8.hpp"
 #include "lsp/server.hpp"
-#include "lexer/utf8.hpp"
 
 namespace quellin::lsp {
 
@@ -19,13 +20,6 @@ json position(const uint32_t line, const uint32_t character) {
     out["line"] = line;
     out["character"] = character;
     return out;
-}
-
-std::optional<int> hex_value(const char32_t c) {
-    if (c >= '0' && c <= '9') return static_cast<int>(c - '0');
-    if (c >= 'a' && c <= 'f') return static_cast<int>(c - 'a' + 10);
-    if (c >= 'A' && c <= 'F') return static_cast<int>(c - 'A' + 10);
-    return std::nullopt;
 }
 
 }  // namespace
@@ -60,10 +54,10 @@ std::optional<std::filesystem::path> file_uri_to_path(const std::string_view uri
             const std::size_t second_at = first_at + first.length;
             if (second_at < rest.size()) {
                 const Scalar second = decode_scalar(rest, second_at);
-                const std::optional<int> high = hex_value(first.value);
-                const std::optional<int> low = hex_value(second.value);
-                if (!high || !low) return std::nullopt;
-                bytes.push_back(static_cast<char>(*high * 16 + *low));
+                const int high = hex_digit_value(first.value);
+                const int low = hex_digit_value(second.value);
+                if (high < 0 || low < 0) return std::nullopt;
+                bytes.push_back(static_cast<char>(high * 16 + low));
                 at = second_at + second.length;
                 continue;
             }

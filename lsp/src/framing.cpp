@@ -9,7 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "lexer/utf8.hpp"
+#include "common/text.hpp"
+#include "common/utf8.hpp"
 #include "lsp/server_messages.hpp"
 #include "long_strings.hpp"
 

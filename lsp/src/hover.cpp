@@ -5,22 +5,13 @@
 #include <variant>
 #include <vector>
 
+#include "common/text.hpp"
+#include "common/utf8.hpp"
 #include "lsp/server.hpp"
-#include "lexer/utf8.hpp"
 
 namespace quellin::lsp {
 
 namespace {
-
-template <class Items, class Render>
-std::string join(const Items& items, Render render) {
-    std::string out;
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        if (i > 0) out += ", ";
-        out += render(items[i]);
-    }
-    return out;
-}
 
 // Built by appending: GCC 12 misreports `"[" + std::string&&` under -O3 as an overlapping copy.
 std::string type_args_text(const ast::Vec<ast::TypeExpr>& args) {
@@ -31,11 +22,7 @@ std::string type_args_text(const ast::Vec<ast::TypeExpr>& args) {
     return out;
 }
 
-bool is_word_char(const char32_t c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-}
-
-bool in_word(const char32_t c) { return is_word_char(c) || c == '.'; }
+bool in_word(const char32_t c) { return is_ascii_word_char(c) || c == '.'; }
 
 // The text of line `line` (a final empty line after a trailing line feed counts), carriage return kept.
 std::optional<std::string_view> line_text(const std::string_view text, const uint64_t line) {

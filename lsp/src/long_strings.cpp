@@ -4,7 +4,8 @@
 #include <cstring>
 #include <utility>
 
-#include "lexer/utf8.hpp"
+#include "common/text.hpp"
+#include "common/utf8.hpp"
 
 namespace quellin::lsp {
 
@@ -42,18 +43,9 @@ std::optional<char32_t> hex4(const std::string_view raw, const std::size_t at) {
     if (raw.size() < 4 || at > raw.size() - 4) return std::nullopt;
     char32_t value = 0;
     for (std::size_t k = at; k < at + 4; ++k) {
-        const char c = raw[k];
-        char32_t digit = 0;
-        if (c >= '0' && c <= '9') {
-            digit = static_cast<char32_t>(c - '0');
-        } else if (c >= 'a' && c <= 'f') {
-            digit = static_cast<char32_t>(c - 'a' + 10);
-        } else if (c >= 'A' && c <= 'F') {
-            digit = static_cast<char32_t>(c - 'A' + 10);
-        } else {
-            return std::nullopt;
-        }
-        value = value * 16 + digit;
+        const int digit = hex_digit_value(static_cast<unsigned char>(raw[k]));
+        if (digit < 0) return std::nullopt;
+        value = value * 16 + static_cast<char32_t>(digit);
     }
     return value;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "common/utf8.hpp"
 #include "lsp/server_messages.hpp"
 #include "modules/file_text.hpp"
 #include "modules/modules.hpp"
@@ -52,7 +53,7 @@ std::string bounded_message(std::string message) {
     constexpr std::string_view kEllipsis = "…";
     std::size_t cut = kMaxMessageBytes - kEllipsis.size();
     // Step back over continuation bytes so that no character is split.
-    while (cut > 0 && (static_cast<unsigned char>(message[cut]) & 0xC0) == 0x80) --cut;
+    while (cut > 0 && is_utf8_continuation(static_cast<unsigned char>(message[cut]))) --cut;
     message.resize(cut);
     message += kEllipsis;
     return message;

@@ -10,7 +10,7 @@
 #include <system_error>
 #include <utility>
 
-#include "lexer/utf8.hpp"
+#include "common/utf8.hpp"
 #include "modules/diagnostics.hpp"
 
 namespace quellin {

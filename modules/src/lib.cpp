@@ -8,7 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "lexer/utf8.hpp"
+#include "common/text.hpp"
+#include "common/utf8.hpp"
 #include "modules/diagnostics.hpp"
 #include "modules/file_text.hpp"
 #include "modules/modules.hpp"
@@ -31,15 +32,6 @@ struct Importer {
     fs::path path;
     Span span;
 };
-
-std::string join(const std::vector<std::string>& names, const std::string_view separator) {
-    std::string out;
-    for (const auto& name : names) {
-        if (!out.empty()) out += separator;
-        out += name;
-    }
-    return out;
-}
 
 // The module name a file declares by its name, if it has a usable one.
 std::optional<std::string> module_name(const fs::path& path) {

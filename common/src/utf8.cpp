@@ -1,4 +1,4 @@
-#include "lexer/utf8.hpp"
+#include "common/utf8.hpp"
 
 #include <cstdint>
 #include <cstring>
@@ -72,8 +72,6 @@ std::vector<char32_t> decode_without_carriage_returns(std::string_view text) {
 
 namespace {
 
-bool is_continuation(const unsigned char byte) { return (byte & 0xC0) == 0x80; }
-
 // The length of a well-formed sequence starting at `at`, or 0 when the bytes there are malformed.
 // The allowed range of the second byte is what excludes overlong forms (E0, F0), surrogates (ED)
 // and code points above U+10FFFF (F4); C0, C1 and F5..FF never lead.
@@ -100,7 +98,7 @@ std::size_t sequence_length(const std::string_view bytes, const std::size_t at) 
     const auto second = static_cast<unsigned char>(bytes[at + 1]);
     if (second < second_min || second > second_max) return 0;
     for (std::size_t k = 2; k < length; ++k) {
-        if (!is_continuation(static_cast<unsigned char>(bytes[at + k]))) return 0;
+        if (!is_utf8_continuation(static_cast<unsigned char>(bytes[at + k]))) return 0;
     }
     return length;
 }
@@ -147,32 +145,6 @@ std::vector<char32_t> scalars(const std::string_view bytes) {
         at += s.length;
     }
     return out;
-}
-
-bool is_unicode_whitespace(const char32_t c) {
-    return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
-           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F ||
-           c == 0x3000;
-}
-
-std::string_view trim_end(const std::string_view text) {
-    std::size_t end = 0;
-    for (std::size_t at = 0; at < text.size();) {
-        const Scalar s = decode_scalar(text, at);
-        at += s.length;
-        if (!is_unicode_whitespace(s.value)) end = at;
-    }
-    return text.substr(0, end);
-}
-
-std::string_view trim(const std::string_view text) {
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const Scalar s = decode_scalar(text, start);
-        if (!is_unicode_whitespace(s.value)) break;
-        start += s.length;
-    }
-    return trim_end(text.substr(start));
 }
 
 }  // namespace quellin

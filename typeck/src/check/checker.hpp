@@ -18,6 +18,7 @@
 
 #include "ast/ast.hpp"
 #include "check/names.hpp"
+#include "common/text.hpp"
 #include "lexer/expected.hpp"
 #include "typeck/check.hpp"
 #include "typeck/error.hpp"
@@ -311,9 +312,6 @@ std::string canonical_form(const std::string& head, const Fields& fields);
 
 // Reports a broken internal invariant (never a user diagnostic) and stops the process.
 [[noreturn]] void internal_fault(std::string_view what);
-
-// Joins strings with ", ".
-std::string join(const std::vector<std::string>& items, std::string_view sep = ", ");
 
 // "Maybe.Just(...), Maybe.Nothing" for messages, from a variant list (used for generic declarations,
 // which have no entry in `enums`).

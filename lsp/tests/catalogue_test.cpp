@@ -27,6 +27,7 @@
 #include "lsp/server_messages.hpp"
 #include "modules/diagnostics.hpp"
 #include "parser/diagnostics.hpp"
+#include "typeck/diagnostics.hpp"
 
 namespace quellin::lsp {
 namespace {
@@ -335,27 +336,18 @@ bool fits(std::string_view pattern, std::string_view text) {
 
 // ---- The registries ----
 
-// Every stage's table of message kinds. The checker's registry joins this list when its messages move into
-// a table of their own; until then its sources are searched for message texts instead (see the end).
+// Every stage's table of message kinds.
 const std::vector<MessageRegistry>& registries() {
-    static const std::vector<MessageRegistry> all{kLexRegistry, kParseRegistry, kModuleRegistry, kServerRegistry};
+    static const std::vector<MessageRegistry> all{kLexRegistry, kParseRegistry, kModuleRegistry, kServerRegistry,
+                                                  typeck::kTypeRegistry};
     return all;
 }
 
-// Catalogue sections whose headings no registry holds yet, and the headings of other sections in the
-// same position (a checker message among the limits).
-constexpr std::string_view kSectionsAwaitingARegistry[] = {"Type checking"};
-constexpr std::string_view kHeadingsAwaitingARegistry[] = {
-    "this type grows too large (more than 4096 characters) — add type annotations or simplify the generic nesting",
-};
+// Messages that two stages raise alike, under one entry: the loader reports a module that imports itself
+// before the checker runs, and the checker keeps the same check for callers that give it modules directly.
+constexpr std::string_view kHeadingsOfTwoStages[] = {"module '{name}' cannot import itself"};
 // Entries that describe how messages are shown rather than a message of their own.
 constexpr std::string_view kHeadingsThatAreNoKind[] = {"{the first 8 KiB of a longer message}…"};
-
-template <size_t N>
-bool starts_with_any(std::string_view text, const std::string_view (&prefixes)[N]) {
-    return std::any_of(std::begin(prefixes), std::end(prefixes),
-                       [&](std::string_view prefix) { return text.starts_with(prefix); });
-}
 
 template <size_t N>
 bool is_any(std::string_view text, const std::string_view (&candidates)[N]) {
@@ -507,7 +499,8 @@ TEST(Catalogue, HasAnEntryForEveryKind) {
             SCOPED_TRACE(name);
             const std::string heading = heading_of(kind);
             const auto [other, first] = kind_of_heading.emplace(heading, name);
-            EXPECT_TRUE(first) << "the same message as " << other->second << ": " << heading;
+            EXPECT_TRUE(first || is_any(heading, kHeadingsOfTwoStages))
+                << "the same message as " << other->second << ": " << heading;
             const auto entry = by_heading.find(heading);
             if (entry == by_heading.end()) {
                 ADD_FAILURE() << "no catalogue entry is headed `" << heading << "`";
@@ -522,17 +515,14 @@ TEST(Catalogue, HasAnEntryForEveryKind) {
 }
 
 // Every entry is a kind of a registry, so that a message that changes or goes cannot leave its entry
-// behind; the checker's entries wait for its registry.
+// behind.
 TEST(Catalogue, EveryEntryIsAKind) {
     std::set<std::string> headings;
     for (const MessageRegistry& registry : registries()) {
         for (const MessageKind& kind : registry.kinds) headings.insert(heading_of(kind));
     }
     for (const Entry& entry : catalogue().entries) {
-        if (starts_with_any(entry.section, kSectionsAwaitingARegistry)) continue;
-        if (is_any(entry.heading, kHeadingsAwaitingARegistry) || is_any(entry.heading, kHeadingsThatAreNoKind)) {
-            continue;
-        }
+        if (is_any(entry.heading, kHeadingsThatAreNoKind)) continue;
         EXPECT_TRUE(headings.contains(entry.heading)) << where(entry) << ": no registry declares this message";
     }
 }
@@ -564,18 +554,16 @@ TEST(Catalogue, StagesWithARegistryWriteNoMessageTextsOfTheirOwn) {
     }
 }
 
-// The checker has no registry yet: every message text written in its sources is in the catalogue, so that
-// a new message cannot be added without an entry (and, through the entry, an example that runs above).
+// The checker's messages are moving into its registry file by file: every message text still written in
+// its sources is in the catalogue, so that a new message cannot be added without an entry (and, through
+// the entry, an example that runs above).
 TEST(Catalogue, ListsEveryMessageOfTheChecker) {
     std::ifstream in(catalogue_path(), std::ios::binary);
     const std::string catalogue((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    size_t checked = 0;
     for (const SourceFragment& fragment : fragments_under("typeck/src")) {
-        ++checked;
         EXPECT_NE(catalogue.find(fragment.text), std::string::npos)
             << fragment.file.string() << ": a message with no catalogue entry: " << fragment.text;
     }
-    EXPECT_GT(checked, 100u);
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include "common/text.hpp"
 #include "lexer/expected.hpp"
 #include "typeck/check.hpp"
+#include "typeck/diagnostics.hpp"
 #include "typeck/error.hpp"
 #include "typeck/types.hpp"
 
@@ -29,6 +30,40 @@ namespace quellin::typeck {
 template <class T>
 using TResult = Expected<T, TypeError>;
 using Status = Expected<void, TypeError>;
+
+// One argument of a message: text, a type, shown as it is written, or a count. A type or a count is
+// turned into text only when the message is made.
+class DiagArg {
+public:
+    DiagArg(std::string_view text) : text_(text) {}
+    DiagArg(const std::string& text) : text_(text) {}
+    DiagArg(const char* text) : text_(text) {}
+    DiagArg(const Type& type) : type_(&type) {}
+    DiagArg(std::size_t count) : count_(count), is_count_(true) {}
+
+    std::string text() const;
+
+private:
+    std::string_view text_;
+    const Type* type_ = nullptr;
+    std::size_t count_ = 0;
+    bool is_count_ = false;
+};
+
+// The error `kind` at `pos`, its message filled with `args`. Kept out of line and cold: a check that
+// raises one costs a call, and no message text is made until an error is reported.
+[[gnu::cold, gnu::noinline]] TypeError type_error_of(TypeDiag kind, Span pos, std::initializer_list<DiagArg> args);
+
+template <class... Args>
+TypeError type_error(TypeDiag kind, Span pos, const Args&... args) {
+    return type_error_of(kind, pos, {DiagArg(args)...});
+}
+
+// The same error as the failed result of a check.
+template <class... Args>
+Unexpected<TypeError> fail(TypeDiag kind, Span pos, const Args&... args) {
+    return unexpected(type_error_of(kind, pos, {DiagArg(args)...}));
+}
 
 struct VarInfo {
     Type ty;

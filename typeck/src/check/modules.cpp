@@ -54,12 +54,7 @@ Status check_declarations_only(const ast::Program& program) {
         const bool is_declaration = ast::as<ast::StmtKind::FnDecl>(stmt) || ast::as<ast::StmtKind::RecordDecl>(stmt) ||
                                     ast::as<ast::StmtKind::EnumDecl>(stmt) || ast::as<ast::StmtKind::Import>(stmt) ||
                                     ast::as<ast::StmtKind::Test>(stmt);
-        if (!is_declaration) {
-            return unexpected(
-                err("imported modules contain declarations only — top-level code runs in the entry "
-                    "file; move this into a function",
-                    stmt.span));
-        }
+        if (!is_declaration) return fail(TypeDiag::ImportedModuleHasTopLevelCode, stmt.span);
     }
     return {};
 }
@@ -96,12 +91,11 @@ Expected<Variants, std::string> rewrite_variants(const Variants& variants, const
     return out;
 }
 
-// `item` is what exposes it, e.g. "fn", and `name` the item's name.
-TypeError exposes_private(const char* item, const std::string& name, const std::string& description, Span span) {
-    return err("pub " + std::string(item) + " '" + name + "' uses " + description +
-                   " — exportable signatures and pub-type fields use builtin types or this module's own pub types; "
-                   "mark it pub or keep the item private",
-               span);
+// `item` is what exposes it, e.g. "fn", and `name` the item's name; `description` names the private type.
+[[gnu::cold, gnu::noinline]] TypeError exposes_private(const char* item, const std::string& name,
+                                                       const std::string& description, Span span) {
+    return type_error(TypeDiag::ExportExposesPrivateType, span, "pub " + std::string(item) + " '" + name + "'",
+                      description);
 }
 
 // `info`, when given, gathers the module's generic calls and instances.
@@ -199,19 +193,11 @@ Status Checker::install_imports(const ast::Program& program, const Apis& apis) {
             continue;
         }
         const std::string& m = import->module;
-        if (seen_other) {
-            return unexpected(
-                err("imports live at the top of the file — move 'import " + m + "' above the first declaration",
-                    stmt.span));
-        }
-        if (m == module) return unexpected(err("module '" + m + "' cannot import itself", stmt.span));
-        if (!imported.insert(m).second) {
-            return unexpected(err("'" + m + "' is imported twice — one import per module", stmt.span));
-        }
+        if (seen_other) return fail(TypeDiag::ImportAfterDeclaration, stmt.span, m);
+        if (m == module) return fail(TypeDiag::ImportsItself, stmt.span, m);
+        if (!imported.insert(m).second) return fail(TypeDiag::ImportedTwice, stmt.span, m);
         const auto found = apis.find(m);
-        if (found == apis.end()) {
-            return unexpected(err("unknown module '" + m + "' — expected " + m + ".qn next to this file", stmt.span));
-        }
+        if (found == apis.end()) return fail(TypeDiag::UnknownImportedModule, stmt.span, m);
         const ModuleApi& api = found->second;
         for (const auto& [key, instance] : api.instances) instances.emplace(key, instance);
         for (const auto& [name, generic] : api.generic_records)
@@ -259,25 +245,20 @@ Status Checker::collect_types(const ast::Program& program) {
         const auto* enum_decl = ast::as<ast::StmtKind::EnumDecl>(stmt);
         if (!record && !enum_decl) continue;
         const std::string& n = record ? record->name : enum_decl->name;
-        const std::string kind = record ? "record" : "enum";
         if (is_builtin_name(n)) {
-            return unexpected(err("'" + n + "' is a builtin name — pick another " + kind + " name", stmt.span));
+            return fail(record ? TypeDiag::BuiltinRecordName : TypeDiag::BuiltinEnumName, stmt.span, n);
         }
         if (records.contains(n)) {
-            return unexpected(err(record ? "record '" + n + "' is declared twice"
-                                         : "'" + n + "' is already a record — pick another enum name",
-                                  stmt.span));
+            return fail(record ? TypeDiag::RecordDeclaredTwice : TypeDiag::EnumNamedLikeRecord, stmt.span, n);
         }
         if (enums.contains(n)) {
-            return unexpected(err(record ? "'" + n + "' is already an enum — pick another record name"
-                                         : "enum '" + n + "' is declared twice",
-                                  stmt.span));
+            return fail(record ? TypeDiag::RecordNamedLikeEnum : TypeDiag::EnumDeclaredTwice, stmt.span, n);
         }
         if (modules.contains(n)) {
-            return unexpected(err("'" + n + "' is an imported module — pick another " + kind + " name", stmt.span));
+            return fail(record ? TypeDiag::RecordNamedLikeModule : TypeDiag::EnumNamedLikeModule, stmt.span, n);
         }
         if (generic_records.contains(n) || generic_enums.contains(n)) {
-            return unexpected(err("type '" + n + "' is declared twice", stmt.span));
+            return fail(TypeDiag::TypeDeclaredTwice, stmt.span, n);
         }
         const auto& params = record ? record->type_params : enum_decl->type_params;
         if (record && params.empty()) records.emplace(n, Fields{});
@@ -297,8 +278,7 @@ Status Checker::collect_types(const ast::Program& program) {
         SeenNames field_names;
         for (const ast::FieldDef& field : record->fields) {
             if (!field_names.insert(field.name)) {
-                return unexpected(
-                    err("duplicate field '" + field.name + "' in record '" + record->name + "'", field.span));
+                return fail(TypeDiag::DuplicateRecordField, field.span, field.name, record->name);
             }
             QN_TRY_ASSIGN(Type ty, resolve_type(field.ty));
             fields.emplace_back(field.name, std::move(ty));
@@ -306,12 +286,7 @@ Status Checker::collect_types(const ast::Program& program) {
         for (const std::string& param : record->type_params) {
             const bool mentioned = std::any_of(fields.begin(), fields.end(),
                                                [&](const auto& f) { return mentions_generic_m(f.second, param); });
-            if (!mentioned) {
-                return unexpected(err("type parameter '" + param + "' of record '" + record->name +
-                                          "' appears in no field — constructions could never infer it; use it in a "
-                                          "field or remove it",
-                                      stmt.span));
-            }
+            if (!mentioned) return fail(TypeDiag::RecordTypeParamUnused, stmt.span, param, record->name);
         }
         if (record->type_params.empty()) {
             const auto entry = records.find(record->name);
@@ -335,20 +310,17 @@ Status Checker::collect_types(const ast::Program& program) {
         SeenNames variant_names;
         for (const ast::VariantDef& variant : enum_decl->variants) {
             if (is_reserved_builtin_name(variant.name)) {
-                return unexpected(
-                    err("'" + variant.name + "' is a builtin constructor — pick another variant name", variant.span));
+                return fail(TypeDiag::BuiltinVariantName, variant.span, variant.name);
             }
             if (!variant_names.insert(variant.name)) {
-                return unexpected(
-                    err("duplicate variant '" + variant.name + "' in enum '" + enum_decl->name + "'", variant.span));
+                return fail(TypeDiag::DuplicateVariant, variant.span, variant.name, enum_decl->name);
             }
             Fields payload;
             SeenNames payload_names;
             for (const ast::FieldDef& field : variant.fields) {
                 if (!payload_names.insert(field.name)) {
-                    return unexpected(err("duplicate field '" + field.name + "' in variant '" + enum_decl->name + "." +
-                                              variant.name + "'",
-                                          field.span));
+                    return fail(TypeDiag::DuplicateVariantField, field.span, field.name, enum_decl->name,
+                                variant.name);
                 }
                 QN_TRY_ASSIGN(Type ty, resolve_type(field.ty));
                 payload.emplace_back(field.name, std::move(ty));
@@ -360,12 +332,7 @@ Status Checker::collect_types(const ast::Program& program) {
                 return std::any_of(v.second.begin(), v.second.end(),
                                    [&](const auto& f) { return mentions_generic_m(f.second, param); });
             });
-            if (!mentioned) {
-                return unexpected(err("type parameter '" + param + "' of enum '" + enum_decl->name +
-                                          "' appears in no variant payload — constructions could never infer it; use "
-                                          "it in a payload or remove it",
-                                      stmt.span));
-            }
+            if (!mentioned) return fail(TypeDiag::EnumTypeParamUnused, stmt.span, param, enum_decl->name);
         }
         if (enum_decl->type_params.empty()) {
             const auto entry = enums.find(enum_decl->name);
@@ -393,26 +360,16 @@ Status Checker::collect_fns(const ast::Program& program) {
         const auto* fn = ast::as<ast::StmtKind::FnDecl>(stmt);
         if (!fn) continue;
         const std::string& f = fn->name;
-        if (is_reserved_builtin_name(f)) {
-            return unexpected(err("'" + f + "' is a reserved builtin name — pick another function name", stmt.span));
-        }
+        if (is_reserved_builtin_name(f)) return fail(TypeDiag::ReservedFunctionName, stmt.span, f);
         // The entry is made here and filled below; any error on the way ends the whole check.
         const auto [entry, added] = fns.try_emplace(f);
-        if (!added) return unexpected(err("function '" + f + "' is declared twice", stmt.span));
-        if (records.contains(f)) {
-            return unexpected(err("'" + f + "' is already a record — pick another function name", stmt.span));
-        }
-        if (enums.contains(f)) {
-            return unexpected(err("'" + f + "' is already an enum — pick another function name", stmt.span));
-        }
-        if (modules.contains(f)) {
-            return unexpected(err("'" + f + "' is an imported module — pick another function name", stmt.span));
-        }
+        if (!added) return fail(TypeDiag::FunctionDeclaredTwice, stmt.span, f);
+        if (records.contains(f)) return fail(TypeDiag::FunctionNamedLikeRecord, stmt.span, f);
+        if (enums.contains(f)) return fail(TypeDiag::FunctionNamedLikeEnum, stmt.span, f);
+        if (modules.contains(f)) return fail(TypeDiag::FunctionNamedLikeModule, stmt.span, f);
         for (const std::string& param : fn->type_params) {
             if (records.contains(param) || enums.contains(param)) {
-                return unexpected(err(
-                    "type parameter '" + param + "' shadows the declared type '" + param + "' — pick another letter",
-                    stmt.span));
+                return fail(TypeDiag::TypeParamShadowsType, stmt.span, param);
             }
         }
 
@@ -424,18 +381,10 @@ Status Checker::collect_fns(const ast::Program& program) {
         for (const std::string& param : fn->type_params) {
             const bool mentioned = std::any_of(sig.params.begin(), sig.params.end(),
                                                [&](const Type& ty) { return mentions_generic_m(ty, param); });
-            if (!mentioned) {
-                return unexpected(err("type parameter '" + param + "' of '" + f +
-                                          "' appears in no parameter type — calls could never infer it; use it in a "
-                                          "parameter or remove it",
-                                      stmt.span));
-            }
+            if (!mentioned) return fail(TypeDiag::FunctionTypeParamUnused, stmt.span, param, f);
         }
         if (f == "main" && (!sig.params.empty() || sig.ret != Type::void_())) {
-            return unexpected(
-                err("'main' is the program entry point and must be declared as 'fn main() -> Void' with "
-                    "no parameters",
-                    stmt.span));
+            return fail(TypeDiag::MainSignature, stmt.span);
         }
         entry->second = std::move(sig);
         collected_sigs_.emplace_back(fn, &entry->second);
@@ -448,33 +397,18 @@ TypeError Checker::module_member_err(const std::string& m, const std::string& me
     const auto found = modules.find(m);
     if (found == modules.end()) internal_fault("module imported");
     const ModuleApi& api = *found->second;
-    if (contains(api.private_fns, member)) {
-        return err("'" + member + "' exists in module '" + m +
-                       "' but is not public — mark it 'pub fn' (with a /// doc comment) in " + m + ".qn",
-                   pos);
-    }
+    if (contains(api.private_fns, member)) return type_error(TypeDiag::PrivateModuleFunction, pos, member, m);
     // Identifiers are ASCII, so an ASCII test is the whole upper-case test here.
     if (!member.empty() && member[0] >= 'A' && member[0] <= 'Z') {
-        if (contains(api.private_types, member)) {
-            return err("'" + member + "' exists in module '" + m +
-                           "' but is not public — mark it 'pub record' / 'pub enum' (with a /// doc comment) in " + m +
-                           ".qn",
-                       pos);
-        }
+        if (contains(api.private_types, member)) return type_error(TypeDiag::PrivateModuleType, pos, member, m);
         if (api.records.empty() && api.enums.empty()) {
-            return err("module '" + m + "' has no pub type '" + member + "' — mark a record or enum pub in " + m +
-                           ".qn to export it",
-                       pos);
+            return type_error(TypeDiag::NoSuchPubTypeNoneExported, pos, m, member);
         }
-        return err("module '" + m + "' has no pub type '" + member +
-                       "' — available: " + sorted_joined_keys(api.records, api.enums),
-                   pos);
+        return type_error(TypeDiag::NoSuchPubType, pos, m, member, sorted_joined_keys(api.records, api.enums));
     }
-    if (api.fns.empty()) return err("module '" + m + "' has no pub functions yet — add one in " + m + ".qn", pos);
+    if (api.fns.empty()) return type_error(TypeDiag::ModuleHasNoPubFunctions, pos, m);
     const NameMap<FnSig> none;
-    return err(
-        "module '" + m + "' has no pub function '" + member + "' — available: " + sorted_joined_keys(api.fns, none),
-        pos);
+    return type_error(TypeDiag::NoSuchPubFunction, pos, m, member, sorted_joined_keys(api.fns, none));
 }
 
 Expected<ModuleApi, TypeError> Checker::compute_interface(const ast::Program& program) const {

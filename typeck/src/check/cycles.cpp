@@ -94,11 +94,8 @@ Status Checker::check_value_cycle(const std::string& name, std::vector<std::stri
             const std::string& start = path.front();
             const bool is_record = records.contains(start) || generic_records.contains(start);
             const DeclSite site = find_decl(program, start);
-            return unexpected(err(std::string(is_record ? "record" : "enum") + " '" + start +
-                                      "' contains itself (via " + join(path, " → ") +
-                                      ") — with value semantics that would be infinite; break the cycle with "
-                                      "Option[...] or List[...]",
-                                  site.found ? site.span : Span{0, 0}));
+            return fail(TypeDiag::TypeContainsItself, site.found ? site.span : Span{0, 0},
+                        is_record ? "record" : "enum", start, join(path, " → "));
         }
         if (acyclic_.contains(dep)) continue;
         on_path.insert(dep);

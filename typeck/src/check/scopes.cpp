@@ -106,27 +106,16 @@ Checker::Checker(std::string module_name) : scopes(1), module(std::move(module_n
 
 Status Checker::declare(const std::string& name, Type ty, bool is_mutable, Span pos) {
     if (!untaken_names_.contains(name)) {
-        if (is_reserved_builtin_name(name)) {
-            return unexpected(err("'" + name + "' is a reserved builtin name — pick another name", pos));
-        }
-        if (fns.contains(name)) {
-            return unexpected(err("'" + name + "' is already a top-level function — pick another name", pos));
-        }
-        if (records.contains(name)) return unexpected(err("'" + name + "' is a record name — pick another name", pos));
-        if (enums.contains(name)) return unexpected(err("'" + name + "' is an enum name — pick another name", pos));
-        if (modules.contains(name)) {
-            return unexpected(err("'" + name + "' is an imported module — pick another name", pos));
-        }
+        if (is_reserved_builtin_name(name)) return fail(TypeDiag::ReservedVariableName, pos, name);
+        if (fns.contains(name)) return fail(TypeDiag::VariableNamedLikeFunction, pos, name);
+        if (records.contains(name)) return fail(TypeDiag::VariableNamedLikeRecord, pos, name);
+        if (enums.contains(name)) return fail(TypeDiag::VariableNamedLikeEnum, pos, name);
+        if (modules.contains(name)) return fail(TypeDiag::VariableNamedLikeModule, pos, name);
         if (declarations_collected_) untaken_names_.insert(name);
     }
     if (scopes.empty()) internal_fault("scope stack never empty");
     Scope& innermost = scopes.back();
-    if (innermost.contains(name)) {
-        return unexpected(err("'" + name +
-                                  "' is already declared in this scope — QUELLIN has no same-scope shadowing; use a "
-                                  "new name (or 'mut' if you want to reassign)",
-                              pos));
-    }
+    if (innermost.contains(name)) return fail(TypeDiag::AlreadyDeclaredInScope, pos, name);
     innermost.add(name, VarInfo{std::move(ty), is_mutable});
     return {};
 }
@@ -140,7 +129,7 @@ const VarInfo* Checker::lookup(const std::string& name) const {
 
 TResult<Type> Checker::conform(const std::optional<Type>& expected, Type found, Span pos) const {
     if (!expected || *expected == found) return found;
-    return unexpected(err("expected " + expected->to_string() + ", found " + found.to_string(), pos));
+    return fail(TypeDiag::TypeMismatch, pos, *expected, found);
 }
 
 bool Checker::captured_in_lambda(const std::string& name) const {
@@ -189,9 +178,7 @@ Status Checker::check_fn(const ast::StmtKind::FnDecl& decl, Span pos) {
     if (const auto* block = std::get_if<ast::FnBody::Block>(&decl.body.v)) {
         for (const ast::Stmt& stmt : block->block.stmts) QN_TRY(check_stmt(stmt));
         if (sig.ret != Type::void_() && !block_definitely_returns(block->block.stmts)) {
-            return unexpected(err("not every path in '" + decl.name + "' returns " + sig.ret.to_string() +
-                                      " — add a final return or an else branch",
-                                  pos));
+            return fail(TypeDiag::FunctionMissingReturn, pos, decl.name, sig.ret);
         }
         return {};
     }

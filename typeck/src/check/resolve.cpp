@@ -15,25 +15,26 @@ namespace {
 
 using Kind = Type::Kind;
 
+// A builtin type name, the number of type arguments it takes, and the error for a different number.
 struct BuiltinType {
     std::string_view name;
     Kind kind;
     size_t arity;
-    std::string_view expectation;
+    TypeDiag wrong_arity;
 };
 
 constexpr std::array<BuiltinType, 11> kBuiltinTypes{{
-    {"Int", Kind::Int, 0, "no type arguments"},
-    {"Float", Kind::Float, 0, "no type arguments"},
-    {"Text", Kind::Text, 0, "no type arguments"},
-    {"Bool", Kind::Bool, 0, "no type arguments"},
-    {"Void", Kind::Void, 0, "no type arguments"},
-    {"Bytes", Kind::Bytes, 0, "no type arguments"},
-    {"List", Kind::List, 1, "exactly one type argument, e.g. List[Int]"},
-    {"Set", Kind::Set, 1, "exactly one type argument, e.g. Set[Text]"},
-    {"Option", Kind::Option, 1, "exactly one type argument, e.g. Option[Int]"},
-    {"Map", Kind::Map, 2, "exactly two type arguments, e.g. Map[Text, Int]"},
-    {"Result", Kind::Result, 2, "exactly two type arguments, e.g. Result[Int, Text]"},
+    {"Int", Kind::Int, 0, TypeDiag::BuiltinTypeWithTypeArgs},
+    {"Float", Kind::Float, 0, TypeDiag::BuiltinTypeWithTypeArgs},
+    {"Text", Kind::Text, 0, TypeDiag::BuiltinTypeWithTypeArgs},
+    {"Bool", Kind::Bool, 0, TypeDiag::BuiltinTypeWithTypeArgs},
+    {"Void", Kind::Void, 0, TypeDiag::BuiltinTypeWithTypeArgs},
+    {"Bytes", Kind::Bytes, 0, TypeDiag::BuiltinTypeWithTypeArgs},
+    {"List", Kind::List, 1, TypeDiag::ListTypeArity},
+    {"Set", Kind::Set, 1, TypeDiag::SetTypeArity},
+    {"Option", Kind::Option, 1, TypeDiag::OptionTypeArity},
+    {"Map", Kind::Map, 2, TypeDiag::MapTypeArity},
+    {"Result", Kind::Result, 2, TypeDiag::ResultTypeArity},
 }};
 
 const BuiltinType* find_builtin_type(std::string_view name) {
@@ -42,15 +43,17 @@ const BuiltinType* find_builtin_type(std::string_view name) {
     return it == kBuiltinTypes.end() ? nullptr : &*it;
 }
 
-TypeError arity_err(const std::string& name, std::string_view expectation, size_t found, Span span) {
-    return err("'" + name + "' takes " + std::string(expectation) + ", found " + std::to_string(found) + " argument(s)",
-               span);
+// A builtin type written with the wrong number of type arguments; the kinds of the generic builtins name
+// their type themselves.
+[[gnu::cold, gnu::noinline]] TypeError builtin_arity_err(const BuiltinType& builtin, size_t found, Span span) {
+    if (builtin.arity == 0) return type_error(builtin.wrong_arity, span, builtin.name, found);
+    return type_error(builtin.wrong_arity, span, found);
 }
 
-TypeError generic_arity_err(const std::string& name, const std::vector<std::string>& params, size_t found, Span span) {
-    return err("'" + name + "' is generic — write " + name + "[" + join(params) + "] with " +
-                   std::to_string(params.size()) + " type argument(s), found " + std::to_string(found),
-               span);
+[[gnu::cold, gnu::noinline]] TypeError generic_arity_err(const std::string& name,
+                                                         const std::vector<std::string>& params, size_t found,
+                                                         Span span) {
+    return type_error(TypeDiag::GenericTypeArity, span, name, join(params), params.size(), found);
 }
 
 Bindings bind_params(const std::vector<std::string>& params, const std::vector<Type>& args) {
@@ -66,9 +69,7 @@ TResult<std::vector<Type>> Checker::resolve_param_types(const ast::Vec<ast::Para
     types.reserve(params.size());
     SeenNames seen;
     for (const ast::Param& param : params) {
-        if (!seen.insert(param.name)) {
-            return unexpected(err("duplicate parameter name '" + param.name + "'", param.span));
-        }
+        if (!seen.insert(param.name)) return fail(TypeDiag::DuplicateParam, param.span, param.name);
         QN_TRY_ASSIGN(Type ty, resolve_type(param.ty));
         types.push_back(std::move(ty));
     }
@@ -101,16 +102,11 @@ TResult<Type> Checker::resolve_type(const ast::TypeExpr& te) {
 
     if (const auto* q = ast::as<ast::TypeExprKind::Qualified>(te)) {
         const auto api = modules.find(q->module);
-        if (api == modules.end()) {
-            return unexpected(err(
-                "unknown module '" + q->module + "' — add 'import " + q->module + "' at the top of the file", span));
-        }
+        if (api == modules.end()) return fail(TypeDiag::ModuleNotImported, span, q->module);
         const std::string qualified = q->module + "." + q->name;
         const bool plain_record = records.contains(qualified);
         if (plain_record || enums.contains(qualified)) {
-            if (!q->args.empty()) {
-                return unexpected(err("'" + qualified + "' takes no type arguments — it is not generic", span));
-            }
+            if (!q->args.empty()) return fail(TypeDiag::QualifiedNonGenericTypeWithTypeArgs, span, qualified);
             return plain_record ? Type::record(qualified) : Type::enum_(qualified);
         }
         const auto generic_record = generic_records.find(qualified);
@@ -128,23 +124,14 @@ TResult<Type> Checker::resolve_type(const ast::TypeExpr& te) {
         const ModuleApi& offered = *api->second;
         const auto& private_types = offered.private_types;
         if (std::find(private_types.begin(), private_types.end(), q->name) != private_types.end()) {
-            return unexpected(err("'" + q->name + "' exists in module '" + q->module +
-                                      "' but is not public — mark it 'pub record' / 'pub enum' (with a /// doc "
-                                      "comment) in " +
-                                      q->module + ".qn",
-                                  span));
+            return fail(TypeDiag::PrivateModuleType, span, q->name, q->module);
         }
         std::vector<std::string> available;
         for (const auto& entry : offered.records) available.push_back(entry.first);
         for (const auto& entry : offered.enums) available.push_back(entry.first);
         std::sort(available.begin(), available.end());
-        if (available.empty()) {
-            return unexpected(err(
-                "module '" + q->module + "' has no pub types yet — mark a record or enum pub in " + q->module + ".qn",
-                span));
-        }
-        return unexpected(
-            err("module '" + q->module + "' has no pub type '" + q->name + "' — available: " + join(available), span));
+        if (available.empty()) return fail(TypeDiag::ModuleHasNoPubTypes, span, q->module);
+        return fail(TypeDiag::NoSuchPubType, span, q->module, q->name, join(available));
     }
 
     const auto& named = std::get<ast::TypeExprKind::Named>(te.kind.v);
@@ -152,32 +139,26 @@ TResult<Type> Checker::resolve_type(const ast::TypeExpr& te) {
     const size_t written = named.args.size();
 
     if (std::find(type_params.begin(), type_params.end(), name) != type_params.end()) {
-        if (written > 0) {
-            return unexpected(
-                err("type parameter '" + name + "' takes no type arguments — v1 generics have no higher-kinded types",
-                    span));
-        }
+        if (written > 0) return fail(TypeDiag::TypeParamWithTypeArgs, span, name);
         return Type::type_param(name);
     }
 
     if (const BuiltinType* builtin = find_builtin_type(name)) {
-        if (written != builtin->arity) return unexpected(arity_err(name, builtin->expectation, written, span));
+        if (written != builtin->arity) return unexpected(builtin_arity_err(*builtin, written, span));
         QN_TRY_ASSIGN(std::vector<Type> args, resolve_args(named.args));
         return Type{builtin->kind, {}, std::move(args)};
     }
     if (name == "Tuple"sv) {
-        if (written == 0) return unexpected(err("'Tuple' needs its element types, e.g. Tuple[Int, Text]", span));
+        if (written == 0) return fail(TypeDiag::TupleWithoutElements, span);
         QN_TRY_ASSIGN(std::vector<Type> args, resolve_args(named.args));
         return Type::tuple(std::move(args));
     }
-    if (name == "Num"sv) return unexpected(err("'Num' is deferred in v0.1 — choose Int or Float explicitly", span));
-    if (name == "Byte"sv) {
-        return unexpected(err("there is no single-byte type — use Bytes buffers (§20) and Int values 0–255", span));
-    }
+    if (name == "Num"sv) return fail(TypeDiag::NumDeferred, span);
+    if (name == "Byte"sv) return fail(TypeDiag::ByteType, span);
 
     const bool plain_record = records.contains(name);
     if (plain_record || enums.contains(name)) {
-        if (written > 0) return unexpected(arity_err(name, "no type arguments — it is not generic", written, span));
+        if (written > 0) return fail(TypeDiag::NonGenericTypeWithTypeArgs, span, name, written);
         return plain_record ? Type::record(name) : Type::enum_(name);
     }
 
@@ -192,10 +173,7 @@ TResult<Type> Checker::resolve_type(const ast::TypeExpr& te) {
         return is_record ? Type::record(std::move(key)) : Type::enum_(std::move(key));
     }
 
-    return unexpected(err("unknown type '" + name +
-                              "' — v0.1 types are Int, Float, Text, Bool, Void, List[T], Map[K, V], Set[T], "
-                              "Tuple[...], Option[T], Result[T, E], or a declared record or enum name",
-                          span));
+    return fail(TypeDiag::UnknownType, span, name);
 }
 
 void Checker::ensure_type(const std::string& name) {

@@ -56,24 +56,6 @@ private:
 // result type, but it is a block like any other for this rule, so it is excluded explicitly.
 bool declarations_allowed(const Checker& c) { return c.at_top_level() && !c.in_test; }
 
-TypeError captured_err(const std::string& name, Span pos) {
-    return err("'" + name +
-                   "' is captured by value in this lambda — mutating it would only change the lambda's copy; "
-                   "produce the result via the return value instead",
-               pos);
-}
-
-TypeError top_level_var_err(const std::string& name, Span pos) {
-    return err("'" + name +
-                   "' is a top-level variable — functions only see their parameters and locals in QUELLIN; "
-                   "pass it as a parameter",
-               pos);
-}
-
-TypeError unknown_assign_target_err(const std::string& name, Span pos) {
-    return err("unknown name '" + name + "' — declare it first with 'let' or 'mut'", pos);
-}
-
 // The element type a `for` loop binds for each iterable type, or nothing for types it cannot iterate.
 std::optional<Type> for_element_type(const Type& iterable) {
     switch (iterable.kind) {
@@ -102,39 +84,32 @@ public:
         if (ast::as<ast::ExprKind::Index>(s.target) || ast::as<ast::ExprKind::Field>(s.target)) {
             return assign_into(s);
         }
-        return unexpected(
-            err("cannot assign to this expression — assignment targets are names, fields, or index slots",
-                s.target.span));
+        return fail(TypeDiag::AssignToExpression, s.target.span);
     }
 
     Status operator()(const ast::StmtKind::FnDecl& s) {
         if (declarations_allowed(c_)) return c_.check_fn(s, stmt_.span);
-        return fail("nested functions are not supported in v0.1 — declare '" + s.name + "' at the top level");
+        return fail_here(TypeDiag::NestedFunction, s.name);
     }
 
     Status operator()(const ast::StmtKind::RecordDecl& s) {
         if (declarations_allowed(c_)) return {};
-        return fail("records are declared at the top level — move '" + s.name + "' out of this block");
+        return fail_here(TypeDiag::NestedRecord, s.name);
     }
 
     Status operator()(const ast::StmtKind::EnumDecl& s) {
         if (declarations_allowed(c_)) return {};
-        return fail("enums are declared at the top level — move '" + s.name + "' out of this block");
+        return fail_here(TypeDiag::NestedEnum, s.name);
     }
 
     Status operator()(const ast::StmtKind::Import& s) {
         if (declarations_allowed(c_)) return {};
-        return fail("imports live at the top of the file — move 'import " + s.module + "' out of this block");
+        return fail_here(TypeDiag::NestedImport, s.module);
     }
 
     Status operator()(const ast::StmtKind::Test& s) {
-        if (!declarations_allowed(c_)) {
-            return fail("tests are declared at the top level — move \"" + s.name + "\" out of this block");
-        }
-        if (!c_.tests.insert(s.name).second) {
-            return fail("test \"" + s.name +
-                        "\" is declared twice — test names are unique so failures point at one block");
-        }
+        if (!declarations_allowed(c_)) return fail_here(TypeDiag::NestedTest, s.name);
+        if (!c_.tests.insert(s.name).second) return fail_here(TypeDiag::TestDeclaredTwice, s.name);
         const TestBodyGuard test_body(c_);
         return c_.check_stmts(s.body);
     }
@@ -142,25 +117,19 @@ public:
     Status operator()(const ast::StmtKind::Assert& s) {
         QN_TRY_ASSIGN(const Type ty, c_.check_expr(s.cond, std::nullopt));
         if (ty.is(Type::Kind::Bool)) return {};
-        return unexpected(err("assert needs a Bool, found " + ty.to_string() +
-                                  " — QUELLIN has no truthiness; write an explicit comparison",
-                              s.cond.span));
+        return fail(TypeDiag::AssertNotBool, s.cond.span, ty);
     }
 
     Status operator()(const ast::StmtKind::Match& s) {
         QN_TRY_ASSIGN(const Type subject, c_.check_expr(s.subject, std::nullopt));
-        if (subject.is(Type::Kind::Void)) {
-            return unexpected(
-                err("cannot match on a Void value — this expression produces no value", s.subject.span));
-        }
+        if (subject.is(Type::Kind::Void)) return fail(TypeDiag::MatchOnVoid, s.subject.span);
         for (const ast::MatchArm& arm : s.arms) QN_TRY(match_arm(arm, subject));
         if (c_.match_exhaustive(subject, s.arms)) return {};
-        return fail("this match on " + subject.to_string() + " is not exhaustive — cover " +
-                    c_.missing_cases_hint(subject, s.arms) + " or finish with a 'case _:' arm");
+        return fail_here(TypeDiag::MatchNotExhaustive, subject, c_.missing_cases_hint(subject, s.arms));
     }
 
     Status operator()(const ast::StmtKind::Return& s) {
-        if (!c_.ret) return fail("'return' outside a function");
+        if (!c_.ret) return fail_here(TypeDiag::ReturnOutsideFunction);
         // A copy: checking the value may swap `ret` for a block lambda's own result type and back.
         const Type ret = *c_.ret;
         if (s.value) {
@@ -168,16 +137,16 @@ public:
             return {};
         }
         if (ret.is(Type::Kind::Void)) return {};
-        return fail("this function returns " + ret.to_string() + " — 'return' needs a value");
+        return fail_here(TypeDiag::ReturnWithoutValue, ret);
     }
 
     Status operator()(const ast::StmtKind::Break&) {
-        if (c_.loop_depth == 0) return fail("'break' outside a loop");
+        if (c_.loop_depth == 0) return fail_here(TypeDiag::BreakOutsideLoop);
         return {};
     }
 
     Status operator()(const ast::StmtKind::Continue&) {
-        if (c_.loop_depth == 0) return fail("'continue' outside a loop");
+        if (c_.loop_depth == 0) return fail_here(TypeDiag::ContinueOutsideLoop);
         return {};
     }
 
@@ -199,11 +168,7 @@ public:
     Status operator()(const ast::StmtKind::For& s) {
         QN_TRY_ASSIGN(const Type iterable, c_.check_expr(s.iter, std::nullopt));
         std::optional<Type> elem = for_element_type(iterable);
-        if (!elem) {
-            return unexpected(err("'for' iterates List, Set, Map (its keys), Text, or Bytes values, found " +
-                                      iterable.to_string(),
-                                  s.iter.span));
-        }
+        if (!elem) return fail(TypeDiag::ForOverNonIterable, s.iter.span, iterable);
         const ScopeGuard scope(c_);
         QN_TRY(c_.declare(s.var, std::move(*elem), false, stmt_.span));
         const LoopGuard loop(c_);
@@ -213,12 +178,15 @@ public:
     Status operator()(const ast::StmtKind::Expr& s) {
         QN_TRY_ASSIGN(const Type ty, c_.check_expr(s.expr, std::nullopt));
         if (ty.is(Type::Kind::Void)) return {};
-        return unexpected(
-            err("this " + ty.to_string() + " result is discarded — bind it with 'let' or return it", s.expr.span));
+        return fail(TypeDiag::ResultDiscarded, s.expr.span, ty);
     }
 
 private:
-    Status fail(const std::string& message) const { return unexpected(err(message, stmt_.span)); }
+    // The error `kind` at the statement.
+    template <class... Args>
+    Status fail_here(TypeDiag kind, const Args&... args) const {
+        return fail(kind, stmt_.span, args...);
+    }
 
     Status binding(const std::string& name, const std::optional<ast::Box<ast::TypeExpr>>& annotation,
                    const ast::Expr& value, bool is_mutable) {
@@ -227,52 +195,38 @@ private:
             QN_TRY_ASSIGN(declared, c_.resolve_type(annotation->get()));
         }
         QN_TRY_ASSIGN(Type found, c_.check_expr(value, declared));
-        if (found.is(Type::Kind::Void)) {
-            return unexpected(err("cannot bind a Void value — this expression produces no value", value.span));
-        }
+        if (found.is(Type::Kind::Void)) return fail(TypeDiag::BindVoid, value.span);
         return c_.declare(name, declared ? std::move(*declared) : std::move(found), is_mutable, stmt_.span);
     }
 
     Status assign_name(const std::string& name, const ast::StmtKind::Assign& s) {
         const Span pos = s.target.span;
         if (const VarInfo* var = c_.lookup(name)) {
-            if (c_.captured_in_lambda(name)) return unexpected(captured_err(name, pos));
-            if (!var->is_mutable) {
-                return unexpected(err("cannot assign to immutable '" + name + "' — declare it with 'mut " + name +
-                                          " = ...' to allow reassignment",
-                                      pos));
-            }
+            if (c_.captured_in_lambda(name)) return fail(TypeDiag::AssignToCaptured, pos, name);
+            if (!var->is_mutable) return fail(TypeDiag::AssignToImmutable, pos, name);
             const Type target = var->ty;
             QN_TRY(c_.check_expr(s.value, target));
             return {};
         }
-        if (c_.fns.contains(name)) return unexpected(err("cannot assign to function '" + name + "'", pos));
-        if (c_.in_outer_scopes(name)) return unexpected(top_level_var_err(name, pos));
-        return unexpected(unknown_assign_target_err(name, pos));
+        if (c_.fns.contains(name)) return fail(TypeDiag::AssignToFunction, pos, name);
+        if (c_.in_outer_scopes(name)) return fail(TypeDiag::TopLevelVariableInFunction, pos, name);
+        return fail(TypeDiag::UnknownAssignTarget, pos, name);
     }
 
     // Element and field assignment: the variable at the root of the access chain must be mutable.
     Status assign_into(const ast::StmtKind::Assign& s) {
         const Span pos = s.target.span;
         const std::optional<std::string> root = root_ident(s.target);
-        if (!root) {
-            return unexpected(err("cannot assign into this expression — element and field assignment need a named "
-                                  "value at the root, e.g. xs[0] = 1 or user.name = \"x\"",
-                                  pos));
-        }
+        if (!root) return fail(TypeDiag::AssignIntoUnnamed, pos);
         if (const VarInfo* var = c_.lookup(*root)) {
-            if (c_.captured_in_lambda(*root)) return unexpected(captured_err(*root, pos));
-            if (!var->is_mutable) {
-                return unexpected(err("cannot modify immutable '" + *root +
-                                          "' — declare it with 'mut' to allow element or field assignment",
-                                      pos));
-            }
+            if (c_.captured_in_lambda(*root)) return fail(TypeDiag::AssignToCaptured, pos, *root);
+            if (!var->is_mutable) return fail(TypeDiag::ModifyImmutable, pos, *root);
             QN_TRY_ASSIGN(const Type slot, c_.check_expr(s.target, std::nullopt));
             QN_TRY(c_.check_expr(s.value, slot));
             return {};
         }
-        if (c_.ret && c_.in_outer_scopes(*root)) return unexpected(top_level_var_err(*root, pos));
-        return unexpected(unknown_assign_target_err(*root, pos));
+        if (c_.ret && c_.in_outer_scopes(*root)) return fail(TypeDiag::TopLevelVariableInFunction, pos, *root);
+        return fail(TypeDiag::UnknownAssignTarget, pos, *root);
     }
 
     Status match_arm(const ast::MatchArm& arm, const Type& subject) {
@@ -281,11 +235,7 @@ private:
         QN_TRY(c_.check_pattern(arm.pattern, subject));
         if (arm.guard) {
             QN_TRY_ASSIGN(const Type guard, c_.check_expr(*arm.guard, std::nullopt));
-            if (!guard.is(Type::Kind::Bool)) {
-                return unexpected(err("a guard must be Bool, found " + guard.to_string() +
-                                          " — QUELLIN has no truthiness; write an explicit comparison",
-                                      arm.guard->span));
-            }
+            if (!guard.is(Type::Kind::Bool)) return fail(TypeDiag::GuardNotBool, arm.guard->span, guard);
         }
         for (const ast::Stmt& stmt : arm.body.stmts) QN_TRY(c_.check_stmt(stmt));
         return {};
@@ -312,9 +262,7 @@ Status Checker::check_stmts(const ast::Block& block) {
 Status Checker::check_condition(const ast::Expr& cond) {
     QN_TRY_ASSIGN(const Type ty, check_expr(cond, std::nullopt));
     if (ty.is(Type::Kind::Bool)) return {};
-    return unexpected(err("condition must be Bool, found " + ty.to_string() +
-                              " — QUELLIN has no truthiness; write an explicit comparison",
-                          cond.span));
+    return fail(TypeDiag::ConditionNotBool, cond.span, ty);
 }
 
 }  // namespace quellin::typeck

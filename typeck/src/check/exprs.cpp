@@ -53,10 +53,6 @@ private:
     std::optional<Type> saved_;
 };
 
-TResult<Type> fail(const std::string& message, Span pos) { return unexpected(err(message, pos)); }
-
-std::string quoted(const std::string& name) { return "'" + name + "'"; }
-
 std::string field_names(const Fields& fields) {
     std::vector<std::string> names;
     names.reserve(fields.size());
@@ -82,64 +78,35 @@ TResult<Type> check_text(Checker& c, const ast::ExprKind::Text& text) {
         if (!interp) continue;
         const ast::Expr& inner = *interp->expr;
         QN_TRY_ASSIGN(const Type ty, c.check_expr(inner, std::nullopt));
-        if (ty.is(Type::Kind::Void)) {
-            return fail("cannot interpolate a Void value — this expression produces no value", inner.span);
-        }
-        if (ty.is(Type::Kind::Fn)) {
-            return fail("cannot interpolate a function value — call it and interpolate the result", inner.span);
-        }
+        if (ty.is(Type::Kind::Void)) return fail(TypeDiag::InterpolateVoid, inner.span);
+        if (ty.is(Type::Kind::Fn)) return fail(TypeDiag::InterpolateFunction, inner.span);
     }
     return Type::text();
 }
 
 TResult<Type> check_none(const ExpectedType& expected, Span pos) {
-    if (!expected) {
-        return fail("cannot infer the type of 'None' here — annotate the target, e.g. 'let x: Option[Int] = None'",
-                    pos);
-    }
-    if (!expected->is(Type::Kind::Option)) {
-        return fail("'None' is an Option value, but " + expected->to_string() + " is expected here", pos);
-    }
+    if (!expected) return fail(TypeDiag::NoneUninferable, pos);
+    if (!expected->is(Type::Kind::Option)) return fail(TypeDiag::NoneNotExpected, pos, *expected);
     return *expected;
 }
 
 TResult<Type> check_ident(Checker& c, const std::string& name, const ExpectedType& expected, Span pos) {
     if (name == "None"sv) return check_none(expected, pos);
-    if (name == "Some"sv || name == "Ok"sv || name == "Err"sv) {
-        return fail(quoted(name) + " is a constructor — call it with a value: " + name + "(...)", pos);
-    }
+    if (name == "Some"sv || name == "Ok"sv || name == "Err"sv) return fail(TypeDiag::ConstructorAsValue, pos, name);
     if (const VarInfo* var = c.lookup(name)) return var->ty;
-    if (c.modules.contains(name)) {
-        return fail(quoted(name) + " is a module — use its functions qualified: " + name + ".function(...)", pos);
-    }
-    if (c.enums.contains(name)) {
-        return fail(quoted(name) + " is an enum — write one of its variants: " + c.variant_list(name, name), pos);
-    }
+    if (c.modules.contains(name)) return fail(TypeDiag::ModuleAsValue, pos, name);
+    if (c.enums.contains(name)) return fail(TypeDiag::EnumAsValue, pos, name, c.variant_list(name, name));
     if (const auto fn = c.fns.find(name); fn != c.fns.end()) {
-        if (!fn->second.type_params.empty()) {
-            return fail("generic " + quoted(name) +
-                            " has no single type — call it directly, or wrap it: fn(x: Int) -> Int = " + name + "(x)",
-                        pos);
-        }
+        if (!fn->second.type_params.empty()) return fail(TypeDiag::GenericFunctionAsValue, pos, name);
         return fn_type(fn->second);
     }
     // The constructors among the reserved names were answered above; the rest are the builtin functions.
-    if (is_reserved_builtin_name(name)) {
-        return fail(quoted(name) + " is a builtin, not a value — call " + name + "(...)", pos);
-    }
+    if (is_reserved_builtin_name(name)) return fail(TypeDiag::BuiltinAsValue, pos, name);
     if (c.in_outer_scopes(name)) {
-        if (c.in_test) {
-            return fail(quoted(name) +
-                            " is a top-level variable — tests are self-contained in QUELLIN; declare the value "
-                            "inside the test",
-                        pos);
-        }
-        return fail(quoted(name) +
-                        " is a top-level variable — functions only see their parameters and locals in QUELLIN; "
-                        "pass it as a parameter",
-                    pos);
+        if (c.in_test) return fail(TypeDiag::TopLevelVariableInTest, pos, name);
+        return fail(TypeDiag::TopLevelVariableInFunction, pos, name);
     }
-    return fail("unknown name " + quoted(name), pos);
+    return fail(TypeDiag::UnknownName, pos, name);
 }
 
 // ---- Constructions ----
@@ -151,23 +118,15 @@ TResult<Type> check_construct(Checker& c, const ast::ExprKind::Construct& e, con
         return c.conform(expected, std::move(made), pos);
     }
     if (c.records.contains(name)) return c.check_record_construction(name, name, e.fields, pos);
-    if (c.enums.contains(name)) {
-        return fail(quoted(name) + " is an enum — construct one of its variants: " + c.variant_list(name, name), pos);
-    }
-    if (c.fns.contains(name)) {
-        return fail(quoted(name) + " is a function — named arguments construct records; call it positionally: " +
-                        name + "(...)",
-                    pos);
-    }
-    return fail("unknown record " + quoted(name), pos);
+    if (c.enums.contains(name)) return fail(TypeDiag::EnumConstructedAsRecord, pos, name, c.variant_list(name, name));
+    if (c.fns.contains(name)) return fail(TypeDiag::FunctionConstructedAsRecord, pos, name);
+    return fail(TypeDiag::UnknownRecord, pos, name);
 }
 
 // m.E.V(field: ...): a variant of an enum exported by module m, shown to the user as m.E.
 TResult<Type> check_module_variant_construct(Checker& c, const ast::ExprKind::VariantConstruct& e,
                                              const std::string& m, const ExpectedType& expected, Span pos) {
-    if (!c.modules.contains(m)) {
-        return fail("unknown module " + quoted(m) + " — add 'import " + m + "' at the top of the file", pos);
-    }
+    if (!c.modules.contains(m)) return fail(TypeDiag::ModuleNotImported, pos, m);
     const std::string qualified = m + "." + e.enum_name;
     if (c.generic_enums.contains(qualified)) {
         QN_TRY_ASSIGN(Type made, c.check_generic_variant_construction(pos, qualified, qualified, e.variant, e.fields,
@@ -203,12 +162,8 @@ TResult<Type> check_variant_construct(Checker& c, const ast::ExprKind::VariantCo
         return c.conform(expected, std::move(made), pos);
     }
     if (c.enums.contains(name)) return c.check_variant_construction(name, name, e.variant, e.fields, pos);
-    if (c.records.contains(name)) {
-        return fail("records have no variants — " + quoted(name) + " is a record; construct it directly: " + name +
-                        "(field: ...)",
-                    pos);
-    }
-    return fail("unknown enum " + quoted(name), pos);
+    if (c.records.contains(name)) return fail(TypeDiag::RecordConstructedAsVariant, pos, name);
+    return fail(TypeDiag::UnknownEnum, pos, name);
 }
 
 // ---- Collections ----
@@ -229,9 +184,7 @@ ExpectedType element_of(const ExpectedType& expected, Type::Kind kind) {
 TResult<Type> check_list(Checker& c, const ast::ExprKind::List& e, const ExpectedType& expected, Span pos) {
     if (e.items.empty()) {
         if (expected && expected->is(Type::Kind::List)) return *expected;
-        return fail("cannot infer the element type of an empty list — annotate the target, e.g. 'let xs: List[Int] = "
-                    "[]'",
-                    pos);
+        return fail(TypeDiag::EmptyListUninferable, pos);
     }
     QN_TRY_ASSIGN(Type elem, check_items(c, e.items, element_of(expected, Type::Kind::List)));
     return Type::list(std::move(elem));
@@ -246,9 +199,7 @@ TResult<Type> check_map(Checker& c, const ast::ExprKind::Map& e, const ExpectedT
     const bool map_expected = expected && expected->is(Type::Kind::Map);
     if (e.entries.empty()) {
         if (map_expected) return *expected;
-        return fail("cannot infer the type of an empty map '{}' — annotate the target, e.g. 'let m: Map[Text, Int] = "
-                    "{}'",
-                    pos);
+        return fail(TypeDiag::EmptyMapUninferable, pos);
     }
     ExpectedType key_type = map_expected ? ExpectedType(expected->elem()) : std::nullopt;
     ExpectedType value_type = map_expected ? ExpectedType(expected->second()) : std::nullopt;
@@ -277,11 +228,7 @@ TResult<Type> check_tuple(Checker& c, const ast::ExprKind::Tuple& e, const Expec
 
 // The updates of `base with f: v, ...` once the base is known to have the type `record`.
 TResult<Type> with_updates(Checker& c, Type record, const ast::ExprKind::With& e, Span pos) {
-    if (!record.is(Type::Kind::Record)) {
-        return fail("'with' updates records, found " + record.to_string() +
-                        " — enums are rebuilt via their variants, collections via their methods",
-                    e.base->span);
-    }
+    if (!record.is(Type::Kind::Record)) return fail(TypeDiag::WithOnNonRecord, e.base->span, record);
     c.ensure_type(record.name);
     const auto found = c.records.find(record.name);
     // Checking the values may add instances to `records`, which leaves its existing entries in place.
@@ -289,21 +236,13 @@ TResult<Type> with_updates(Checker& c, Type record, const ast::ExprKind::With& e
     const Fields& fields = found != c.records.end() ? found->second : no_fields;
     SeenNames listed;
     for (const ast::FieldInit& update : e.fields) {
-        if (!listed.insert(update.name)) {
-            return fail("field " + quoted(update.name) + " is listed twice in this 'with'", pos);
-        }
+        if (!listed.insert(update.name)) return fail(TypeDiag::WithFieldTwice, pos, update.name);
         const Type* field_type = find_field(fields, update.name);
-        if (!field_type) {
-            return fail(record.name + " has no field " + quoted(update.name) + " — its fields are: " +
-                            field_names(fields),
-                        pos);
-        }
+        if (!field_type) return fail(TypeDiag::WithUnknownField, pos, record.name, update.name, field_names(fields));
         QN_TRY_ASSIGN(const Type value, c.check_expr(update.value, *field_type));
         // check_expr already holds the value to the field's type; this names the field should that ever slip.
         if (value != *field_type) {
-            return fail("field " + quoted(update.name) + " of " + record.name + " is " + field_type->to_string() +
-                            ", found " + value.to_string(),
-                        update.value.span);
+            return fail(TypeDiag::WithFieldType, update.value.span, update.name, record.name, *field_type, value);
         }
     }
     return record;
@@ -319,7 +258,7 @@ TResult<Type> check_with(Checker& c, const ast::ExprKind::With& e, Span pos) {
 
 TResult<Type> negation_result(Type operand, Span operand_pos) {
     if (operand.is(Type::Kind::Int) || operand.is(Type::Kind::Float)) return operand;
-    return fail("'-' negates Int or Float, found " + operand.to_string(), operand_pos);
+    return fail(TypeDiag::NegateNonNumber, operand_pos, operand);
 }
 
 TResult<Type> check_unary(Checker& c, const ast::ExprKind::Unary& e) {
@@ -358,18 +297,11 @@ TResult<Type> binary_result(ast::BinaryOp op, Type left, Span left_pos, Span pos
         case ast::BinaryOp::Div:
         case ast::BinaryOp::Mod:
             if (left.is(Type::Kind::Int) || left.is(Type::Kind::Float)) return left;
-            if (op == ast::BinaryOp::Add && left.is(Type::Kind::Text)) {
-                return fail("there is no '+' on Text — concatenate with interpolation: \"{a}{b}\"", pos);
-            }
-            return fail(std::string("operator '") + op_symbol(op) +
-                            "' needs Int or Float operands (no implicit conversion), found " + left.to_string(),
-                        left_pos);
+            if (op == ast::BinaryOp::Add && left.is(Type::Kind::Text)) return fail(TypeDiag::PlusOnText, pos);
+            return fail(TypeDiag::ArithmeticOnNonNumber, left_pos, op_symbol(op), left);
         case ast::BinaryOp::Eq:
         case ast::BinaryOp::NotEq:
-            if (left.is(Type::Kind::Fn)) {
-                return fail("function values cannot be compared — compare the results of calling them instead",
-                            left_pos);
-            }
+            if (left.is(Type::Kind::Fn)) return fail(TypeDiag::CompareFunctions, left_pos);
             return Type::bool_();
         case ast::BinaryOp::Lt:
         case ast::BinaryOp::LtEq:
@@ -378,9 +310,7 @@ TResult<Type> binary_result(ast::BinaryOp op, Type left, Span left_pos, Span pos
             if (left.is(Type::Kind::Int) || left.is(Type::Kind::Float) || left.is(Type::Kind::Text)) {
                 return Type::bool_();
             }
-            return fail(std::string("operator '") + op_symbol(op) + "' compares Int, Float, or Text values, found " +
-                            left.to_string(),
-                        left_pos);
+            return fail(TypeDiag::OrderNonOrdered, left_pos, op_symbol(op), left);
         case ast::BinaryOp::And:
         case ast::BinaryOp::Or:
             return Type::bool_();
@@ -423,9 +353,7 @@ TResult<Type> check_block_lambda(Checker& c, const ast::ExprKind::BlockLambda& e
         for (const ast::Stmt& stmt : e.body) QN_TRY(c.check_stmt(stmt));
     }
     if (!ret.is(Type::Kind::Void) && !block_definitely_returns(e.body)) {
-        return fail("not every path in this lambda returns " + ret.to_string() +
-                        " — add a final return or an else branch",
-                    pos);
+        return fail(TypeDiag::LambdaMissingReturn, pos, ret);
     }
     return Type::fn(std::move(params), std::move(ret));
 }
@@ -448,8 +376,7 @@ TResult<Type> index_result(Checker& c, const Type& base, const ast::ExprKind::In
             QN_TRY(c.check_expr(*e.index, base.elem()));
             return base.second();
         default:
-            return fail("values of type " + base.to_string() + " cannot be indexed — List, Map, Text, and Bytes can",
-                        e.base->span);
+            return fail(TypeDiag::IndexNonIndexable, e.base->span, base);
     }
 }
 
@@ -465,12 +392,10 @@ TResult<Type> check_module_member(Checker& c, const std::string& m, const std::s
     if (const auto fn = api.fns.find(name); fn != api.fns.end()) return fn_type(fn->second);
     const std::string qualified = m + "." + name;
     if (c.enums.contains(qualified)) {
-        return fail(quoted(qualified) + " is an enum — write one of its variants: " +
-                        c.variant_list(qualified, qualified),
-                    pos);
+        return fail(TypeDiag::EnumAsValue, pos, qualified, c.variant_list(qualified, qualified));
     }
     if (c.records.contains(qualified)) {
-        return fail("records are constructed with named fields: " + qualified + "(field: ...)", pos);
+        return fail(TypeDiag::RecordReferencedWithoutFields, pos, qualified + "(field: ...)");
     }
     return unexpected(c.module_member_err(m, name, pos));
 }
@@ -483,20 +408,11 @@ TResult<Type> value_field(Checker& c, const Type& ty, const std::string& name, S
         const Fields no_fields;
         const Fields& fields = record != c.records.end() ? record->second : no_fields;
         if (const Type* field = find_field(fields, name)) return *field;
-        return fail("record " + ty.name + " has no field " + quoted(name) + " — its fields are: " +
-                        field_names(fields),
-                    pos);
+        return fail(TypeDiag::UnknownField, pos, ty.name, name, field_names(fields));
     }
-    if (method_sig(ty, name)) {
-        return fail(quoted(name) + " is a method — call it with parentheses: ." + name + "(...)", pos);
-    }
-    if (ty.is(Type::Kind::Enum)) {
-        return fail("values of type " + ty.to_string() +
-                        " have no fields — read a variant payload by matching: 'case " + ty.to_string() +
-                        ".Variant(field: binding):'",
-                    pos);
-    }
-    return fail("values of type " + ty.to_string() + " have no fields — only records do", pos);
+    if (method_sig(ty, name)) return fail(TypeDiag::MethodWithoutCall, pos, name);
+    if (ty.is(Type::Kind::Enum)) return fail(TypeDiag::EnumValueFieldRead, pos, ty);
+    return fail(TypeDiag::FieldReadOnNonRecord, pos, ty);
 }
 
 // E.V written without parentheses; `written` is both the enum as written and its table key.
@@ -540,30 +456,24 @@ TResult<Type> check_field(Checker& c, const ast::ExprKind::Field& e, const Expec
 // ---- Error propagation ----
 
 TResult<Type> try_in_lambda(Span pos) {
-    return fail("'?' is not available inside a lambda in v0.1 — propagate errors in a named function", pos);
+    return fail(TypeDiag::TryInLambda, pos);
 }
 
 // What `e?` yields for an operand of type `operand` inside a function returning `ret`.
 TResult<Type> try_result(const std::optional<Type>& ret, const Type& operand, Span pos) {
-    if (!ret) return fail("'?' can only be used inside a function", pos);
+    if (!ret) return fail(TypeDiag::TryOutsideFunction, pos);
     if (operand.is(Type::Kind::Option)) {
         if (ret->is(Type::Kind::Option)) return operand.elem();
-        return fail("'?' on an Option needs the function to return an Option, but it returns " + ret->to_string(),
-                    pos);
+        return fail(TypeDiag::TryOptionInNonOption, pos, *ret);
     }
     if (operand.is(Type::Kind::Result)) {
-        if (!ret->is(Type::Kind::Result)) {
-            return fail("'?' on a Result needs the function to return a Result, but it returns " + ret->to_string(),
-                        pos);
-        }
+        if (!ret->is(Type::Kind::Result)) return fail(TypeDiag::TryResultInNonResult, pos, *ret);
         if (ret->second() != operand.second()) {
-            return fail("'?' propagates the error, but the value has error type " + operand.second().to_string() +
-                            " while the function returns error type " + ret->second().to_string(),
-                        pos);
+            return fail(TypeDiag::TryErrorTypeMismatch, pos, operand.second(), ret->second());
         }
         return operand.elem();
     }
-    return fail("'?' needs an Option or Result value, found " + operand.to_string(), pos);
+    return fail(TypeDiag::TryOnNonFallible, pos, operand);
 }
 
 TResult<Type> check_try(Checker& c, const ast::ExprKind::Try& e, Span pos) {

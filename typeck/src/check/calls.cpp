@@ -14,16 +14,9 @@ namespace {
 
 using Kind = Type::Kind;
 
-std::string count(size_t n) { return std::to_string(n); }
-
-TypeError arity_err(const CalleeName& callee, size_t expected, size_t found, Span pos) {
-    return err(callee.quoted() + " takes " + count(expected) + " argument(s), found " + count(found), pos);
-}
-
-std::string captured_message(const std::string& name) {
-    return "'" + name +
-           "' is captured by value in this lambda — mutating it would only change the lambda's copy; produce the "
-           "result via the return value instead";
+[[gnu::cold, gnu::noinline]] TypeError arity_err(const CalleeName& callee, size_t expected, size_t found, Span pos) {
+    if (callee.name.empty()) return type_error(TypeDiag::FunctionValueArity, pos, expected, found);
+    return type_error(TypeDiag::CallArity, pos, callee.written(), expected, found);
 }
 
 // "radius: ..., label: ...": the inside of a canonical form.
@@ -55,11 +48,10 @@ std::optional<Builtin> fixed_builtin(std::string_view name) {
 
 }  // namespace
 
-std::string CalleeName::quoted() const {
-    if (name.empty()) return "this function value";
-    std::string text = "'";
+std::string CalleeName::written() const {
+    std::string text;
     if (!module.empty()) text.append(module).append(".");
-    return text.append(name).append("'");
+    return text.append(name);
 }
 
 std::string canonical_form(const std::string& head, const Fields& fields) {
@@ -92,11 +84,7 @@ TResult<Type> Checker::check_call(const ast::Expr& callee, const ast::Vec<ast::E
 
 TResult<Type> Checker::check_value_call(const ast::Expr& callee, const ast::Vec<ast::Expr>& args, Span pos) {
     QN_TRY_ASSIGN(const Type fn_type, check_expr(callee, std::nullopt));
-    if (!fn_type.is(Kind::Fn)) {
-        return unexpected(err(
-            "this expression has type " + fn_type.to_string() + " — only functions and fn-typed values can be called",
-            callee.span));
-    }
+    if (!fn_type.is(Kind::Fn)) return fail(TypeDiag::CallNonFunctionValue, callee.span, fn_type);
     return check_fn_value_call(CalleeName{}, fn_type.fn_params(), fn_type.fn_ret(), args, pos);
 }
 
@@ -108,7 +96,7 @@ TResult<Type> Checker::check_named_call(const ast::Expr& callee, const ast::Vec<
     if (auto builtin = fixed_builtin(name)) {
         return check_fn_value_call(named, builtin->params, builtin->result, args, pos);
     }
-    if (name == "None"sv) return unexpected(err("'None' takes no arguments — write plain 'None'", pos));
+    if (name == "None"sv) return fail(TypeDiag::NoneCalled, pos);
     if (name == "Some"sv || name == "Ok"sv || name == "Err"sv) {
         if (args.size() != 1) return unexpected(arity_err(named, 1, args.size(), pos));
         if (name == "Some"sv) {
@@ -118,16 +106,7 @@ TResult<Type> Checker::check_named_call(const ast::Expr& callee, const ast::Vec<
             return Type::option(has_inner ? expected->elem() : std::move(inner));
         }
         if (!expected || !expected->is(Kind::Result)) {
-            if (name == "Ok"sv) {
-                return unexpected(
-                    err("cannot infer the error type of 'Ok(...)' here — annotate the target, e.g. "
-                        "'let r: Result[Int, Text] = Ok(1)'",
-                        pos));
-            }
-            return unexpected(
-                err("cannot infer the value type of 'Err(...)' here — annotate the target, e.g. "
-                    "'let r: Result[Int, Text] = Err(\"boom\")'",
-                    pos));
+            return fail(name == "Ok"sv ? TypeDiag::OkUninferable : TypeDiag::ErrUninferable, pos);
         }
         const Type& payload = name == "Ok"sv ? expected->elem() : expected->second();
         QN_TRY(check_expr(args[0], payload));
@@ -142,29 +121,18 @@ TResult<Type> Checker::check_named_call(const ast::Expr& callee, const ast::Vec<
         return check_fn_value_call(named, sig.params, sig.ret, args, pos);
     }
     if (const VarInfo* var = lookup(name)) {
-        if (!var->ty.is(Kind::Fn)) {
-            return unexpected(
-                err(named.quoted() + " has type " + var->ty.to_string() + " — it cannot be called", callee.span));
-        }
+        if (!var->ty.is(Kind::Fn)) return fail(TypeDiag::CallNonFunctionName, callee.span, name, var->ty);
         const Type fn_type = var->ty;
         return check_fn_value_call(named, fn_type.fn_params(), fn_type.fn_ret(), args, pos);
     }
     if (const auto record = records.find(name); record != records.end()) {
-        return unexpected(
-            err("records are constructed with named fields: " + canonical_form(name, record->second), callee.span));
+        return fail(TypeDiag::RecordReferencedWithoutFields, callee.span, canonical_form(name, record->second));
     }
-    if (enums.contains(name)) {
-        return unexpected(
-            err("enums are constructed via their qualified variants: " + variant_list(name, name), callee.span));
-    }
+    if (enums.contains(name)) return fail(TypeDiag::EnumCalled, callee.span, variant_list(name, name));
     if (const auto home = module_exporting(name)) {
-        return unexpected(err(named.quoted() + " lives in module '" + *home +
-                                  "' — module functions are called qualified: " + *home + "." + name + "(...)",
-                              callee.span));
+        return fail(TypeDiag::UnqualifiedModuleFunction, callee.span, name, *home);
     }
-    return unexpected(err(
-        "unknown function " + named.quoted() + " — v0.1 resolves calls to top-level functions and the builtin print(Text)",
-        callee.span));
+    return fail(TypeDiag::UnknownFunction, callee.span, name);
 }
 
 TResult<Type> Checker::check_field_call(const ast::ExprKind::Field& field, const ast::Vec<ast::Expr>& args,
@@ -189,17 +157,13 @@ TResult<Type> Checker::check_module_call(const std::string& m, const std::string
     // A module's public type called like a function gets the advice a bare reference gets.
     const std::string qualified = m + "." + name;
     if (enums.contains(qualified)) {
-        return unexpected(err(
-            "'" + qualified + "' is an enum — write one of its variants: " + variant_list(qualified, qualified),
-            pos));
+        return fail(TypeDiag::EnumAsValue, pos, qualified, variant_list(qualified, qualified));
     }
     if (const auto g = generic_enums.find(qualified); g != generic_enums.end()) {
-        return unexpected(err("'" + qualified + "' is an enum — write one of its variants: " +
-                                  list_variants(qualified, g->second.variants),
-                              pos));
+        return fail(TypeDiag::EnumAsValue, pos, qualified, list_variants(qualified, g->second.variants));
     }
     if (records.contains(qualified) || generic_records.contains(qualified)) {
-        return unexpected(err("records are constructed with named fields: " + qualified + "(field: ...)", pos));
+        return fail(TypeDiag::RecordReferencedWithoutFields, pos, qualified + "(field: ...)");
     }
     return unexpected(module_member_err(m, name, pos));
 }
@@ -226,15 +190,10 @@ std::optional<TypeError> Checker::positional_variant_error(const ast::Expr& base
         const Fields* payload = find_variant(variants, name);
         if (!payload) {
             const std::string listed = generic ? list_variants(e, variants) : variant_list(e, e);
-            return err("enum " + e + " has no variant '" + name + "' — its variants are: " + listed, pos);
+            return type_error(TypeDiag::UnknownVariant, pos, e, name, listed);
         }
-        if (payload->empty()) {
-            return err("'" + e + "." + name + "' is a unit variant — write it without parentheses: " + e + "." + name,
-                       pos);
-        }
-        return err(
-            "variant payloads use named fields in declaration order: " + canonical_form(e + "." + name, *payload),
-            pos);
+        if (payload->empty()) return type_error(TypeDiag::UnitVariantWithParens, pos, e, name);
+        return type_error(TypeDiag::PositionalVariantPayload, pos, canonical_form(e + "." + name, *payload));
     }
     return std::nullopt;
 }
@@ -262,54 +221,31 @@ TResult<Type> Checker::check_method_on(const ast::Expr& receiver, const Type& re
                                        const ast::Vec<ast::Expr>& args, Span pos) {
     if (recv.is(Kind::List)) {
         const Type& elem = recv.elem();
-        if (method == "join"sv && elem != Type::text()) {
-            return unexpected(err(
-                "join(separator) works on List[Text] — found " + recv.to_string() + "; interpolate the elements into Text first",
-                pos));
-        }
+        if (method == "join"sv && elem != Type::text()) return fail(TypeDiag::JoinNonText, pos, recv);
         if (method == "sorted"sv && elem != Type::int_() && elem != Type::float_() && elem != Type::text()) {
-            return unexpected(err("sorted() orders Int, Float, or Text elements — found " + recv.to_string(), pos));
+            return fail(TypeDiag::SortedNonOrdered, pos, recv);
         }
         if (method == "filter"sv) {
-            if (args.size() != 1) {
-                return unexpected(err("'filter' takes 1 argument (a predicate), found " + count(args.size()), pos));
-            }
+            if (args.size() != 1) return fail(TypeDiag::FilterArity, pos, args.size());
             QN_TRY(check_expr(args[0], Type::fn({elem}, Type::bool_())));
             return recv;
         }
         if (method == "fold"sv) {
-            if (args.size() != 2) {
-                return unexpected(err(
-                    "'fold' takes 2 arguments (initial value, combining function), found " + count(args.size()), pos));
-            }
+            if (args.size() != 2) return fail(TypeDiag::FoldArity, pos, args.size());
             QN_TRY_ASSIGN(Type acc, check_expr(args[0], std::nullopt));
-            if (acc.is(Kind::Void)) {
-                return unexpected(
-                    err("fold's initial value must be a value — this expression produces no value", args[0].span));
-            }
+            if (acc.is(Kind::Void)) return fail(TypeDiag::FoldVoidInitial, args[0].span);
             QN_TRY(check_expr(args[1], Type::fn({acc, elem}, acc)));
             return acc;
         }
         if (method == "map"sv) {
-            if (args.size() != 1) {
-                return unexpected(err("'map' takes 1 argument (a function), found " + count(args.size()), pos));
-            }
+            if (args.size() != 1) return fail(TypeDiag::MapArity, pos, args.size());
             QN_TRY_ASSIGN(const Type mapper, check_expr(args[0], std::nullopt));
-            if (!mapper.is(Kind::Fn)) {
-                return unexpected(err("map takes a function — found " + mapper.to_string() +
-                                          "; write fn(x: " + elem.to_string() + ") -> U = ...",
-                                      pos));
-            }
+            if (!mapper.is(Kind::Fn)) return fail(TypeDiag::MapNonFunction, pos, mapper, elem);
             const std::vector<Type> params = mapper.fn_params();
             if (params.size() != 1 || params[0] != elem) {
-                return unexpected(err("map on " + recv.to_string() + " needs a fn(" + elem.to_string() + ") -> U, found fn(" +
-                                          type_list(params) + ") -> " + mapper.fn_ret().to_string(),
-                                      pos));
+                return fail(TypeDiag::MapWrongFunction, pos, recv, elem, type_list(params), mapper.fn_ret());
             }
-            if (mapper.fn_ret().is(Kind::Void)) {
-                return unexpected(err(
-                    "the mapper must produce a value, but it returns Void — use a 'for' loop for side effects", pos));
-            }
+            if (mapper.fn_ret().is(Kind::Void)) return fail(TypeDiag::MapperReturnsVoid, pos);
             return Type::list(mapper.fn_ret());
         }
     }
@@ -323,42 +259,21 @@ TResult<Type> Checker::check_method_on(const ast::Expr& receiver, const Type& re
             const Fields& fields = record == records.end() ? no_fields : record->second;
             const auto found =
                 std::find_if(fields.begin(), fields.end(), [&](const auto& f) { return f.first == method; });
-            if (found == fields.end()) {
-                return unexpected(
-                    err("records have no methods in v0.1, and " + recv.to_string() + " has no field '" + method + "'", pos));
-            }
-            if (!found->second.is(Kind::Fn)) {
-                return unexpected(err("records have no methods in v0.1 — '" + method +
-                                          "' is a field; access it without parentheses: ." + method,
-                                      pos));
-            }
-            return unexpected(err("'" + method +
-                                      "' is a fn-typed field, not a method — bind it first: 'let f = value." + method +
-                                      "' then f(...)",
-                                  pos));
+            if (found == fields.end()) return fail(TypeDiag::RecordMethodUnknownField, pos, recv, method);
+            if (!found->second.is(Kind::Fn)) return fail(TypeDiag::RecordMethodPlainField, pos, method);
+            return fail(TypeDiag::RecordMethodFnField, pos, method);
         }
         const std::string_view available = methods_of(recv);
-        if (available.empty()) return unexpected(err("values of type " + recv.to_string() + " have no methods in v0.1", pos));
-        return unexpected(
-            err("no method '" + method + "' on " + recv.to_string() + " — available methods: " + std::string(available), pos));
+        if (available.empty()) return fail(TypeDiag::NoMethods, pos, recv);
+        return fail(TypeDiag::UnknownMethod, pos, method, recv, available);
     }
 
     if (sig->mutating()) {
         const std::optional<std::string> root = root_ident(receiver);
-        if (!root) {
-            return unexpected(err("'" + method +
-                                      "' mutates its receiver, which needs a named value — bind it first: 'mut xs = "
-                                      "...' then xs." +
-                                      method + "(...)",
-                                  receiver.span));
-        }
-        if (captured_in_lambda(*root)) return unexpected(err(captured_message(*root), receiver.span));
+        if (!root) return fail(TypeDiag::MutateUnnamedReceiver, receiver.span, method);
+        if (captured_in_lambda(*root)) return fail(TypeDiag::AssignToCaptured, receiver.span, *root);
         const VarInfo* var = lookup(*root);
-        if (!var || !var->is_mutable) {
-            return unexpected(
-                err("cannot call mutating '" + method + "' on immutable '" + *root + "' — declare it with 'mut'",
-                    receiver.span));
-        }
+        if (!var || !var->is_mutable) return fail(TypeDiag::MutateImmutableReceiver, receiver.span, method, *root);
     }
 
     return check_fn_value_call(CalleeName{{}, method}, sig->params, sig->result.value_or(Type::void_()), args, pos);
@@ -378,16 +293,12 @@ TResult<Type> Checker::check_record_construction(const std::string& written, con
     // Checking the values may add instances to `records`, which leaves this entry in place.
     const Fields& declared = record->second;
     if (fields.size() != declared.size()) {
-        return unexpected(err("record " + written + " is constructed with all fields in declaration order: " +
-                                  canonical_form(written, declared),
-                              pos));
+        return fail(TypeDiag::RecordFieldCount, pos, written, canonical_form(written, declared));
     }
     for (size_t i = 0; i < fields.size(); ++i) {
         if (fields[i].name != declared[i].first) {
-            return unexpected(err("record fields are written in declaration order — expected '" + declared[i].first +
-                                      "' here, found '" + fields[i].name + "'; the canonical form is " +
-                                      canonical_form(written, declared),
-                                  fields[i].value.span));
+            return fail(TypeDiag::RecordFieldOrder, fields[i].value.span, declared[i].first, fields[i].name,
+                        canonical_form(written, declared));
         }
         QN_TRY(check_expr(fields[i].value, declared[i].second));
     }
@@ -399,28 +310,18 @@ TResult<Type> Checker::check_variant_construction(const std::string& written, co
     const auto found = enums.find(key);
     if (found == enums.end()) internal_fault("enum resolved by caller");
     const Fields* payload_ptr = find_variant(found->second, variant);
-    if (!payload_ptr) {
-        return unexpected(err(
-            "enum " + written + " has no variant '" + variant + "' — its variants are: " + variant_list(written, key),
-            pos));
-    }
+    if (!payload_ptr) return fail(TypeDiag::UnknownVariant, pos, written, variant, variant_list(written, key));
     // Checking the values may add instances to `enums`, which leaves this entry in place.
     const Fields& payload = *payload_ptr;
     const auto head = [&] { return written + "." + variant; };
-    if (payload.empty()) {
-        return unexpected(err("'" + head() + "' is a unit variant — write it without parentheses: " + head(), pos));
-    }
+    if (payload.empty()) return fail(TypeDiag::UnitVariantWithParens, pos, written, variant);
     if (fields.size() != payload.size()) {
-        return unexpected(err("variant " + head() + " is constructed with all payload fields in declaration order: " +
-                                  canonical_form(head(), payload),
-                              pos));
+        return fail(TypeDiag::VariantFieldCount, pos, written, variant, canonical_form(head(), payload));
     }
     for (size_t i = 0; i < fields.size(); ++i) {
         if (fields[i].name != payload[i].first) {
-            return unexpected(err("variant fields are written in declaration order — expected '" + payload[i].first +
-                                      "' here, found '" + fields[i].name + "'; the canonical form is " +
-                                      canonical_form(head(), payload),
-                                  fields[i].value.span));
+            return fail(TypeDiag::VariantFieldOrder, fields[i].value.span, payload[i].first, fields[i].name,
+                        canonical_form(head(), payload));
         }
         QN_TRY(check_expr(fields[i].value, payload[i].second));
     }
@@ -433,16 +334,10 @@ TResult<Type> Checker::check_unit_variant_ref(const std::string& written, const 
     const auto found = enums.find(key);
     if (found == enums.end()) internal_fault("enum resolved by caller");
     const Fields* payload = find_variant(found->second, variant);
-    if (!payload) {
-        return unexpected(err(
-            "enum " + written + " has no variant '" + variant + "' — its variants are: " + variant_list(written, key),
-            pos));
-    }
-    const std::string head = written + "." + variant;
+    if (!payload) return fail(TypeDiag::UnknownVariant, pos, written, variant, variant_list(written, key));
     if (!payload->empty()) {
-        return unexpected(
-            err("'" + head + "' carries a payload — construct it with named fields: " + canonical_form(head, *payload),
-                pos));
+        return fail(TypeDiag::VariantPayloadMissing, pos, written, variant,
+                    canonical_form(written + "." + variant, *payload));
     }
     return conform(expected, Type::enum_(key), pos);
 }

@@ -135,12 +135,12 @@ bool is_builtin_name(std::string_view name);
 // Names that no function, variable or enum variant may take.
 bool is_reserved_builtin_name(std::string_view name);
 
-// How a call names its callee in messages: 'f', 'm.f', 'push', or "this function value" when it has no
-// name. Kept as pieces and joined only when a message is written, since nearly every call checks clean.
+// How a call names its callee in messages: f, m.f, push, or nothing for a function value. Kept as pieces
+// and joined only when a message is written, since nearly every call checks clean.
 struct CalleeName {
     std::string_view module;
     std::string_view name;
-    std::string quoted() const;
+    std::string written() const;
 };
 
 // Tells whether a name was seen before among the names of one list (fields, variants, parameters).

@@ -291,9 +291,10 @@ public:
     // The variants of an enum type, read from its generic declaration while an instance is not yet
     // materialised; nothing for an unknown name.
     const Variants* enum_variants(const std::string& name) const;
-    // The field-count, field-order and per-field rules shared by record and variant patterns.
-    Status check_fields_in_order(const std::string& shown, const ast::FieldPatterns& given, const Fields& declared,
-                                 bool is_variant, Span pos);
+    // The field-count, field-order and per-field rules shared by record and variant patterns: `owner` is the
+    // record, or the enum of `variant` (nothing for a record pattern).
+    Status check_fields_in_order(const std::string& owner, const std::string* variant, const ast::FieldPatterns& given,
+                                 const Fields& declared, Span pos);
 
     // ---- Generics (generics.cpp) ----
     bool unify_m(const Type& declared, const Type& actual, Bindings& bindings) const;

@@ -22,8 +22,9 @@ constexpr size_t kScannedCoverage = 256;
 // "geo.Pair[Int, Text]". Patterns are written with this name, never with the arguments.
 std::string without_type_args(const std::string& name) { return name.substr(0, name.find('[')); }
 
-TypeError matches_err(std::string_view what, const Type& subject, Span pos) {
-    return err("this pattern matches " + std::string(what) + ", but the subject has type " + subject.to_string(), pos);
+// `what` is the values the pattern matches: "Int values", "Point records".
+[[gnu::cold, gnu::noinline]] TypeError matches_err(std::string_view what, const Type& subject, Span pos) {
+    return type_error(TypeDiag::PatternTypeMismatch, pos, what, subject);
 }
 
 bool all_irrefutable(const ast::FieldPatterns& fields) {
@@ -74,20 +75,16 @@ const Variants* Checker::enum_variants(const std::string& name) const {
     return generic == generic_enums.end() ? nullptr : &generic->second.variants;
 }
 
-Status Checker::check_fields_in_order(const std::string& shown, const ast::FieldPatterns& given, const Fields& declared,
-                                      bool is_variant, Span pos) {
-    const std::string kind = is_variant ? "variant" : "record";
+Status Checker::check_fields_in_order(const std::string& owner, const std::string* variant,
+                                      const ast::FieldPatterns& given, const Fields& declared, Span pos) {
     if (given.size() != declared.size()) {
-        return unexpected(err(kind + " patterns list all " + (is_variant ? "payload " : "") +
-                                  "fields in declaration order — " + shown + " has " + std::to_string(declared.size()) +
-                                  " field(s); ignore one with '_'",
-                              pos));
+        if (variant) return fail(TypeDiag::VariantPatternFieldCount, pos, owner, *variant, declared.size());
+        return fail(TypeDiag::RecordPatternFieldCount, pos, owner, declared.size());
     }
     for (size_t i = 0; i < given.size(); ++i) {
         if (given[i].name != declared[i].first) {
-            return unexpected(err(kind + " pattern fields are written in declaration order — expected '" +
-                                      declared[i].first + "' here, found '" + given[i].name + "'",
-                                  given[i].pattern.span));
+            return fail(variant ? TypeDiag::VariantPatternFieldOrder : TypeDiag::RecordPatternFieldOrder,
+                        given[i].pattern.span, declared[i].first, given[i].name);
         }
         QN_TRY(check_pattern(given[i].pattern, declared[i].second));
     }
@@ -103,17 +100,13 @@ Status Checker::check_pattern(const ast::Pattern& pattern, const Type& subject) 
         const std::string& x = name->name;
         // The parser reads a bare Some, Ok or Err as a name; it is a constructor missing its value.
         if (x == "Some"sv || x == "Ok"sv || x == "Err"sv) {
-            return unexpected(err("'" + x + "' patterns carry a value — write " + x + "(inner_pattern)", pos));
+            return fail(TypeDiag::ConstructorPatternWithoutValue, pos, x);
         }
         if (subject.is(Kind::Enum)) {
             ensure_type(subject.name);
             const Variants* variants = enum_variants(subject.name);
             if (variants && find_variant(*variants, x)) {
-                return unexpected(err("'" + x +
-                                          "' here is a binding that matches anything — variants are matched "
-                                          "qualified: 'case " +
-                                          without_type_args(subject.name) + "." + x + "'",
-                                      pos));
+                return fail(TypeDiag::BareVariantPattern, pos, x, without_type_args(subject.name));
             }
         }
         return declare(x, subject, false, pos);
@@ -136,7 +129,7 @@ Status Checker::check_pattern(const ast::Pattern& pattern, const Type& subject) 
         const std::string& name = ctor->name;
         const bool is_result = name == "Ok"sv || name == "Err"sv;
         if ((name == "Some"sv || is_result) && !ctor->inner) {
-            return unexpected(err("'" + name + "' patterns carry a value — write " + name + "(inner_pattern)", pos));
+            return fail(TypeDiag::ConstructorPatternWithoutValue, pos, name);
         }
         if (name == "Some"sv || (name == "None"sv && !ctor->inner)) {
             if (!subject.is(Kind::Option)) return unexpected(matches_err("Option values", subject, pos));
@@ -151,20 +144,13 @@ Status Checker::check_pattern(const ast::Pattern& pattern, const Type& subject) 
             ensure_type(subject.name);
             const Variants* variants = enum_variants(subject.name);
             if (variants && find_variant(*variants, name)) {
-                return unexpected(err("variants are matched qualified — write 'case " +
-                                          without_type_args(subject.name) + "." + name + "(...)'",
-                                      pos));
+                return fail(TypeDiag::UnqualifiedVariantPattern, pos, without_type_args(subject.name), name);
             }
         }
         if (records.contains(name) || generic_records.contains(name)) {
-            return unexpected(err("record patterns use named fields — write " + name +
-                                      "(field: pattern, ...) with all fields in declaration order",
-                                  pos));
+            return fail(TypeDiag::PositionalRecordPattern, pos, name);
         }
-        return unexpected(err("unknown constructor '" + name +
-                                  "' in pattern — v0.1 patterns support Some/None/Ok/Err, record patterns, qualified "
-                                  "enum variants, literals, '_', and bindings",
-                              pos));
+        return fail(TypeDiag::UnknownPatternConstructor, pos, name);
     }
 
     if (const auto* record = ast::as<ast::PatternKind::Record>(pattern)) {
@@ -174,15 +160,13 @@ Status Checker::check_pattern(const ast::Pattern& pattern, const Type& subject) 
             const auto found = records.find(r);
             if (found == records.end()) internal_fault("installed record has its fields");
             const Fields declared = found->second;
-            return check_fields_in_order(r, record->fields, declared, false, pos);
+            return check_fields_in_order(r, nullptr, record->fields, declared, pos);
         }
         if (subject.is(Kind::Enum)) {
             ensure_type(subject.name);
             const Variants* variants = enum_variants(subject.name);
             if (variants && find_variant(*variants, r)) {
-                return unexpected(err("variants are matched qualified — write 'case " +
-                                          without_type_args(subject.name) + "." + r + "(...)'",
-                                      pos));
+                return fail(TypeDiag::UnqualifiedVariantPattern, pos, without_type_args(subject.name), r);
             }
         }
         return unexpected(matches_err(r + " records", subject, pos));
@@ -195,9 +179,7 @@ Status Checker::check_pattern(const ast::Pattern& pattern, const Type& subject) 
     std::string key = e;
     if (variant.module) {
         const std::string& m = *variant.module;
-        if (!modules.contains(m)) {
-            return unexpected(err("unknown module '" + m + "' — add 'import " + m + "' at the top of the file", pos));
-        }
+        if (!modules.contains(m)) return fail(TypeDiag::ModuleNotImported, pos, m);
         key = m + "." + e;
         if (!enums.contains(key) && !generic_enums.contains(key)) return unexpected(module_member_err(m, e, pos));
     } else if (modules.contains(e)) {
@@ -207,8 +189,7 @@ Status Checker::check_pattern(const ast::Pattern& pattern, const Type& subject) 
             return check_record_pattern(qualified, variant.fields, subject, pos);
         }
         if (enums.contains(qualified) || generic_enums.contains(qualified)) {
-            return unexpected(err(
-                "'" + qualified + "' is an enum — match one of its variants: 'case " + qualified + ".Variant:'", pos));
+            return fail(TypeDiag::EnumNamePattern, pos, qualified);
         }
         return unexpected(module_member_err(e, v, pos));
     }
@@ -220,18 +201,13 @@ Status Checker::check_pattern(const ast::Pattern& pattern, const Type& subject) 
     const auto found = enums.find(subject.name);
     if (found == enums.end()) internal_fault("installed enum has its variants");
     const Fields* declared = find_variant(found->second, v);
-    if (!declared) {
-        return unexpected(err(
-            "enum " + key + " has no variant '" + v + "' — its variants are: " + variant_list(key, subject.name), pos));
-    }
+    if (!declared) return fail(TypeDiag::UnknownVariant, pos, key, v, variant_list(key, subject.name));
     const Fields payload = *declared;
-    const std::string head = key + "." + v;
     if (payload.empty()) {
         if (variant.fields.empty()) return {};
-        return unexpected(
-            err("'" + head + "' is a unit variant — match it without parentheses: 'case " + head + ":'", pos));
+        return fail(TypeDiag::UnitVariantPatternWithParens, pos, key, v);
     }
-    return check_fields_in_order(head, variant.fields, payload, true, pos);
+    return check_fields_in_order(key, &v, variant.fields, payload, pos);
 }
 
 Status Checker::check_record_pattern(const std::string& qualified, const ast::FieldPatterns& fields,
@@ -243,7 +219,7 @@ Status Checker::check_record_pattern(const std::string& qualified, const ast::Fi
     const auto found = records.find(subject.name);
     if (found == records.end()) internal_fault("installed record has its fields");
     const Fields declared = found->second;
-    return check_fields_in_order(qualified, fields, declared, false, pos);
+    return check_fields_in_order(qualified, nullptr, fields, declared, pos);
 }
 
 bool Checker::match_exhaustive(const Type& subject, const ast::Vec<ast::MatchArm>& arms) const {

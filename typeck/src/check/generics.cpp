@@ -15,12 +15,7 @@ using Instances = NameMap<Instance>;
 // The largest display form a type made from inferred bindings may have. Without a bound, a generic
 // that pairs its argument with itself doubles the type at every level of nesting.
 constexpr size_t kMaxTypeChars = 4096;
-
-TypeError too_large(Span pos) {
-    return err("this type grows too large (more than " + std::to_string(kMaxTypeChars) +
-                   " characters) — add type annotations or simplify the generic nesting",
-               pos);
-}
+static_assert(kMaxTypeChars == 4096, "the message states the bound");
 
 std::string_view bracket_head(Kind kind) {
     switch (kind) {
@@ -117,7 +112,7 @@ std::vector<Type> bound_args(const std::vector<std::string>& params, const Bindi
 Status Checker::check_type_size(const Type& ty, Span pos) const {
     const Bindings none;
     if (TypeMeter(instances, none).fits(ty)) return {};
-    return unexpected(too_large(pos));
+    return fail(TypeDiag::TypeTooLarge, pos);
 }
 
 bool Checker::unify_m(const Type& declared, const Type& actual, Bindings& bindings) const {
@@ -228,7 +223,7 @@ std::string Checker::register_instance(const std::string& generic, std::vector<T
 
 TResult<Type> Checker::check_against_declared(const Type& declared, const ast::Expr& value, const Bindings& bindings,
                                               Span pos) {
-    if (!TypeMeter(instances, bindings).fits_substituted(declared)) return unexpected(too_large(pos));
+    if (!TypeMeter(instances, bindings).fits_substituted(declared)) return fail(TypeDiag::TypeTooLarge, pos);
     const Type needed = subst_ty(declared, bindings);
     // What the bindings so far cannot settle is inferred from the value itself.
     if (mentions_any_generic_m(needed)) return check_expr(value, std::nullopt);
@@ -237,24 +232,17 @@ TResult<Type> Checker::check_against_declared(const Type& declared, const ast::E
 
 TResult<Type> Checker::check_generic_call(Span pos, const std::optional<std::string>& module, const std::string& fn,
                                           const FnSig& sig, const ast::Vec<ast::Expr>& args) {
-    if (args.size() != sig.params.size()) {
-        return unexpected(err("'" + fn + "' takes " + std::to_string(sig.params.size()) + " argument(s), found " +
-                                  std::to_string(args.size()),
-                              pos));
-    }
-    const std::string shown = module ? *module + "." + fn : fn;
+    if (args.size() != sig.params.size()) return fail(TypeDiag::CallArity, pos, fn, sig.params.size(), args.size());
     Bindings bindings;
     for (size_t i = 0; i < args.size(); ++i) {
         QN_TRY_ASSIGN(const Type actual, check_against_declared(sig.params[i], args[i], bindings, pos));
         if (!unify_m(sig.params[i], actual, bindings)) {
-            return unexpected(err("cannot infer '" + shown + "': argument " + std::to_string(i + 1) + " is " +
-                                      actual.to_string() + ", but the arguments so far need " +
-                                      clone_subst_view(sig.params[i], bindings).to_string(),
-                                  args[i].span));
+            return fail(TypeDiag::GenericCallUninferable, args[i].span, module ? *module + "." + fn : fn, i + 1, actual,
+                        clone_subst_view(sig.params[i], bindings));
         }
     }
     generic_calls[{pos.line, pos.col}] = CallInst{fn, bound_args(sig.type_params, bindings), module};
-    if (!TypeMeter(instances, bindings).fits_substituted(sig.ret)) return unexpected(too_large(pos));
+    if (!TypeMeter(instances, bindings).fits_substituted(sig.ret)) return fail(TypeDiag::TypeTooLarge, pos);
     return subst_ty(sig.ret, bindings);
 }
 
@@ -263,29 +251,24 @@ TResult<Type> Checker::check_generic_record_construction(Span pos, const std::st
     const auto found = generic_records.find(key);
     if (found == generic_records.end()) internal_fault("generic record resolved by caller");
     const GenericRecord record = found->second;
-    const std::string canonical = canonical_form(written, record.fields);
     if (fields.size() != record.fields.size()) {
-        return unexpected(
-            err("record " + written + " is constructed with all fields in declaration order: " + canonical, pos));
+        return fail(TypeDiag::RecordFieldCount, pos, written, canonical_form(written, record.fields));
     }
     Bindings bindings;
     for (size_t i = 0; i < fields.size(); ++i) {
         const auto& [declared_name, declared] = record.fields[i];
         if (fields[i].name != declared_name) {
-            return unexpected(err("record fields are written in declaration order — expected '" + declared_name +
-                                      "' here, found '" + fields[i].name + "'; the canonical form is " + canonical,
-                                  fields[i].value.span));
+            return fail(TypeDiag::RecordFieldOrder, fields[i].value.span, declared_name, fields[i].name,
+                        canonical_form(written, record.fields));
         }
         QN_TRY_ASSIGN(const Type actual, check_against_declared(declared, fields[i].value, bindings, pos));
         if (!unify_m(declared, actual, bindings)) {
-            return unexpected(err("cannot infer " + written + ": field '" + declared_name + "' is " +
-                                      actual.to_string() + ", but the fields so far need " +
-                                      clone_subst_view(declared, bindings).to_string(),
-                                  fields[i].value.span));
+            return fail(TypeDiag::GenericRecordUninferable, fields[i].value.span, written, declared_name, actual,
+                        clone_subst_view(declared, bindings));
         }
     }
     std::vector<Type> args = bound_args(record.type_params, bindings);
-    if (!TypeMeter(instances, bindings).fits_instance(key, args)) return unexpected(too_large(pos));
+    if (!TypeMeter(instances, bindings).fits_instance(key, args)) return fail(TypeDiag::TypeTooLarge, pos);
     return Type::record(register_instance(key, std::move(args)));
 }
 
@@ -295,22 +278,15 @@ TResult<Type> Checker::check_generic_variant_construction(Span pos, const std::s
     const auto found = generic_enums.find(key);
     if (found == generic_enums.end()) internal_fault("generic enum resolved by caller");
     const GenericEnum decl = found->second;
-    const std::string head = written + "." + variant;
 
     const Fields* payload_ptr = find_variant(decl.variants, variant);
     if (!payload_ptr) {
-        return unexpected(err("enum " + written + " has no variant '" + variant +
-                                  "' — its variants are: " + list_variants(written, decl.variants),
-                              pos));
+        return fail(TypeDiag::UnknownVariant, pos, written, variant, list_variants(written, decl.variants));
     }
     const Fields& payload = *payload_ptr;
-    if (!fields.empty() && payload.empty()) {
-        return unexpected(err("'" + head + "' is a unit variant — write it without parentheses: " + head, pos));
-    }
-    const std::string canonical = canonical_form(head, payload);
+    if (!fields.empty() && payload.empty()) return fail(TypeDiag::UnitVariantWithParens, pos, written, variant);
     if (fields.size() != payload.size()) {
-        return unexpected(
-            err("variant " + head + " is constructed with all payload fields in declaration order: " + canonical, pos));
+        return fail(TypeDiag::VariantFieldCount, pos, written, variant, canonical_form(written + "." + variant, payload));
     }
 
     Bindings bindings;
@@ -327,28 +303,21 @@ TResult<Type> Checker::check_generic_variant_construction(Span pos, const std::s
     for (size_t i = 0; i < fields.size(); ++i) {
         const auto& [declared_name, declared] = payload[i];
         if (fields[i].name != declared_name) {
-            return unexpected(err("variant fields are written in declaration order — expected '" + declared_name +
-                                      "' here, found '" + fields[i].name + "'; the canonical form is " + canonical,
-                                  fields[i].value.span));
+            return fail(TypeDiag::VariantFieldOrder, fields[i].value.span, declared_name, fields[i].name,
+                        canonical_form(written + "." + variant, payload));
         }
         QN_TRY_ASSIGN(const Type actual, check_against_declared(declared, fields[i].value, bindings, pos));
         if (!unify_m(declared, actual, bindings)) {
-            return unexpected(err("cannot infer " + head + ": field '" + declared_name + "' is " + actual.to_string() +
-                                      ", but the fields so far need " +
-                                      clone_subst_view(declared, bindings).to_string(),
-                                  fields[i].value.span));
+            return fail(TypeDiag::GenericVariantUninferable, fields[i].value.span, written, variant, declared_name,
+                        actual, clone_subst_view(declared, bindings));
         }
     }
 
     for (const std::string& p : decl.type_params) {
-        if (!bindings.contains(p)) {
-            return unexpected(err("cannot infer '" + p + "' for " + head +
-                                      " — annotate the binding, e.g. 'let x: " + written + "[...] = " + head + "'",
-                                  pos));
-        }
+        if (!bindings.contains(p)) return fail(TypeDiag::TypeParamUninferable, pos, p, written, variant);
     }
     std::vector<Type> args = bound_args(decl.type_params, bindings);
-    if (!TypeMeter(instances, bindings).fits_instance(key, args)) return unexpected(too_large(pos));
+    if (!TypeMeter(instances, bindings).fits_instance(key, args)) return fail(TypeDiag::TypeTooLarge, pos);
     return Type::enum_(register_instance(key, std::move(args)));
 }
 
@@ -357,18 +326,14 @@ TResult<Type> Checker::check_generic_unit_variant_ref(Span pos, const std::strin
     const auto found = generic_enums.find(key);
     if (found == generic_enums.end()) internal_fault("generic enum resolved by caller");
     const GenericEnum& decl = found->second;
-    const std::string head = written + "." + variant;
 
     const Fields* payload = find_variant(decl.variants, variant);
     if (!payload) {
-        return unexpected(err("enum " + written + " has no variant '" + variant +
-                                  "' — its variants are: " + list_variants(written, decl.variants),
-                              pos));
+        return fail(TypeDiag::UnknownVariant, pos, written, variant, list_variants(written, decl.variants));
     }
     if (!payload->empty()) {
-        return unexpected(
-            err("'" + head + "' carries a payload — construct it with named fields: " + canonical_form(head, *payload),
-                pos));
+        return fail(TypeDiag::VariantPayloadMissing, pos, written, variant,
+                    canonical_form(written + "." + variant, *payload));
     }
     if (expected && expected->is(Kind::Enum)) {
         const auto inst = instances.find(expected->name);
@@ -378,9 +343,7 @@ TResult<Type> Checker::check_generic_unit_variant_ref(Span pos, const std::strin
             return Type::enum_(register_instance(key, instance.args));
         }
     }
-    return unexpected(err("cannot infer the type arguments for " + head +
-                              " — annotate the binding, e.g. 'let x: " + written + "[...] = " + head + "'",
-                          pos));
+    return fail(TypeDiag::TypeArgsUninferable, pos, written, variant);
 }
 
 }  // namespace quellin::typeck

@@ -6,8 +6,6 @@
 
 namespace quellin::ast {
 
-thread_local Arena* Arena::current_ = nullptr;
-
 Arena::~Arena() {
     for (void* block : blocks_) std::free(block);
 }

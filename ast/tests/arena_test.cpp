@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 #include <set>
+#include <utility>
 
 #include "ast/arena.hpp"
 #include "ast/ast.hpp"
@@ -51,39 +52,41 @@ TEST(Arena, ReusesGivenBackSlotsOfTheSameSizeClass) {
     EXPECT_NE(empty, arena.allocate(8, 8));
 }
 
-TEST(Arena, ScopesNestAndRestoreTheOuterArena) {
-    EXPECT_EQ(Arena::current(), nullptr);
-    Arena outer;
-    Arena inner;
-    {
-        const ArenaScope a(&outer);
-        EXPECT_EQ(Arena::current(), &outer);
-        {
-            const ArenaScope b(&inner);
-            EXPECT_EQ(Arena::current(), &inner);
-        }
-        EXPECT_EQ(Arena::current(), &outer);
-    }
-    EXPECT_EQ(Arena::current(), nullptr);
+// A list or a box is made in the arena it is given, and on the heap without one; copies of either are
+// on the heap, and moving a list takes its arena along.
+TEST(Arena, ListsAndBoxesLiveWhereTheyAreMade) {
+    Arena arena;
+    Vec<Expr> in_arena{ArenaAllocator<Expr>(&arena)};
+    in_arena.push_back(Expr{ExprKind{ExprKind::Int{1}}, {1, 1}});
+    EXPECT_EQ(in_arena.get_allocator(), ArenaAllocator<Expr>(&arena));
+    EXPECT_EQ(Vec<Expr>().get_allocator(), ArenaAllocator<Expr>());
+
+    const Vec<Expr> copied = in_arena;
+    EXPECT_EQ(copied.get_allocator(), ArenaAllocator<Expr>());
+    Vec<Expr> moved;
+    moved = std::move(in_arena);
+    EXPECT_EQ(moved.get_allocator(), ArenaAllocator<Expr>(&arena));
+
+    // Boxes in the arena are never freed one by one (AddressSanitizer would report a free of memory the
+    // heap did not give); the copy of one is.
+    const Box<Expr> boxed(arena, std::in_place, Expr{ExprKind{ExprKind::Int{2}}, {1, 1}});
+    const Box<Expr> copy = boxed;
+    EXPECT_EQ(std::get<ExprKind::Int>(copy->kind.v).value, 2);
 }
 
-// A tree built in an arena and copied outside it must not share memory with the arena: the copy
-// outlives it (AddressSanitizer reports any read of the freed blocks).
-TEST(Arena, CopiesMadeOutsideTheArenaOutliveIt) {
+// A tree built in an arena and copied must not share memory with the arena: the copy outlives it
+// (AddressSanitizer reports any read of the freed blocks).
+TEST(Arena, CopiesOutliveTheArena) {
     Expr copy{ExprKind{ExprKind::Unit{}}, {1, 1}};
     Vec<Stmt> stmts_copy;
     {
         Arena arena;
-        Expr built{ExprKind{ExprKind::Unit{}}, {1, 1}};
-        Vec<Stmt> stmts;
-        {
-            const ArenaScope scope(&arena);
-            Vec<Expr> args;
-            for (int i = 0; i < 40; ++i) args.push_back(Expr{ExprKind{ExprKind::Int{i}}, {1, 1}});
-            Expr callee{ExprKind{ExprKind::Ident{"a_name_longer_than_fifteen"}}, {1, 1}};
-            built = Expr{ExprKind{ExprKind::Call{std::move(callee), std::move(args)}}, {1, 1}};
-            stmts.push_back(Stmt{StmtKind{StmtKind::Expr{built}}, {2, 1}});
-        }
+        Vec<Expr> args{ArenaAllocator<Expr>(&arena)};
+        for (int i = 0; i < 40; ++i) args.push_back(Expr{ExprKind{ExprKind::Int{i}}, {1, 1}});
+        Box<Expr> callee(arena, std::in_place, Expr{ExprKind{ExprKind::Ident{"a_name_longer_than_fifteen"}}, {1, 1}});
+        const Expr built{ExprKind{ExprKind::Call{std::move(callee), std::move(args)}}, {1, 1}};
+        Vec<Stmt> stmts{ArenaAllocator<Stmt>(&arena)};
+        stmts.push_back(Stmt{StmtKind{StmtKind::Expr{built}}, {2, 1}});
         copy = built;
         stmts_copy = stmts;
     }

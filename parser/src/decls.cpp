@@ -15,7 +15,7 @@ Checked Parser::parse_decl(ast::StmtKind& out, std::optional<std::string> doc) {
 }
 
 Checked Parser::parse_fn(ast::StmtKind& out, std::optional<std::string> doc, bool is_pub) {
-    auto& fn = ast::emplace_alternative<ast::StmtKind::FnDecl>(out.v);
+    auto& fn = ast::emplace_alternative<ast::StmtKind::FnDecl>(arena_, out.v);
     fn.is_pub = is_pub;
     fn.is_async = check_kw(Keyword::Async);
     if (fn.is_async) advance();
@@ -38,6 +38,7 @@ Checked Parser::parse_fn(ast::StmtKind& out, std::optional<std::string> doc, boo
 }
 
 Checked Parser::parse_params(ast::Vec<ast::Param>& params) {
+    in_arena(params);
     while (!check(TokenKind::RParen)) {
         ast::Param& param = params.emplace_back();
         param.span = peek().span;
@@ -50,7 +51,7 @@ Checked Parser::parse_params(ast::Vec<ast::Param>& params) {
 }
 
 Checked Parser::parse_record(ast::StmtKind& out, std::optional<std::string> doc, bool is_pub) {
-    auto& record = ast::emplace_alternative<ast::StmtKind::RecordDecl>(out.v);
+    auto& record = ast::emplace_alternative<ast::StmtKind::RecordDecl>(arena_, out.v);
     record.is_pub = is_pub;
     QN_TRY(expect_kw(Keyword::Record, ParseDiag::ExpectedRecordKeyword));
     QN_TRY(expect_ident(record.name, ParseDiag::ExpectedRecordName));
@@ -60,6 +61,7 @@ Checked Parser::parse_record(ast::StmtKind& out, std::optional<std::string> doc,
     QN_TRY(expect(TokenKind::Colon, ParseDiag::ExpectedRecordColon));
     QN_TRY(expect(TokenKind::Newline, ParseDiag::ExpectedRecordNewline));
     QN_TRY(expect(TokenKind::Indent, ParseDiag::ExpectedRecordIndent));
+    in_arena(record.fields);
     while (!check(TokenKind::Dedent)) {
         ast::FieldDef& field = record.fields.emplace_back();
         field.span = peek().span;
@@ -73,7 +75,7 @@ Checked Parser::parse_record(ast::StmtKind& out, std::optional<std::string> doc,
 }
 
 Checked Parser::parse_enum(ast::StmtKind& out, std::optional<std::string> doc, bool is_pub) {
-    auto& decl = ast::emplace_alternative<ast::StmtKind::EnumDecl>(out.v);
+    auto& decl = ast::emplace_alternative<ast::StmtKind::EnumDecl>(arena_, out.v);
     decl.is_pub = is_pub;
     QN_TRY(expect_kw(Keyword::Enum, ParseDiag::ExpectedEnumKeyword));
     QN_TRY(expect_ident(decl.name, ParseDiag::ExpectedEnumName));
@@ -83,6 +85,7 @@ Checked Parser::parse_enum(ast::StmtKind& out, std::optional<std::string> doc, b
     QN_TRY(expect(TokenKind::Colon, ParseDiag::ExpectedEnumColon));
     QN_TRY(expect(TokenKind::Newline, ParseDiag::ExpectedEnumNewline));
     QN_TRY(expect(TokenKind::Indent, ParseDiag::ExpectedEnumIndent));
+    in_arena(decl.variants);
     while (!check(TokenKind::Dedent)) QN_TRY(parse_variant(decl.variants.emplace_back()));
     advance();
     return {};
@@ -92,6 +95,7 @@ Checked Parser::parse_variant(ast::VariantDef& out) {
     out.span = peek().span;
     QN_TRY(expect_ident(out.name, ParseDiag::ExpectedVariantName));
     if (eat(TokenKind::LParen)) {
+        in_arena(out.fields);
         while (!check(TokenKind::RParen)) {
             ast::FieldDef& field = out.fields.emplace_back();
             field.span = peek().span;

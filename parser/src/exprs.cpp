@@ -87,7 +87,7 @@ std::optional<ConstructTarget> construct_target(ast::Expr& target) {
 template <class K, class... Args>
 [[gnu::noinline]] void Parser::build(ast::Expr& out, Span span, uint32_t height, Args&&... args) {
     K node{std::forward<Args>(args)...};
-    ast::emplace_alternative<K>(out.kind.v, std::move(node));
+    ast::emplace_alternative<K>(arena_, out.kind.v, std::move(node));
     out.span = span;
     height_ = height;
 }
@@ -106,7 +106,7 @@ Checked Parser::parse_expr(ast::Expr& out) {
 Checked Parser::parse_with(ast::Expr& out) {
     uint32_t tallest = height_;
     advance();
-    ast::FieldInits fields;
+    ast::FieldInits fields = list<ast::FieldInit>();
     do {
         std::string name;
         QN_TRY(expect_ident(name, ParseDiag::ExpectedWithFieldName));
@@ -118,7 +118,7 @@ Checked Parser::parse_with(ast::Expr& out) {
     } while (eat(TokenKind::Comma));
     if (check_kw(Keyword::With)) return error(ParseDiag::RepeatedWith);
     QN_TRY(check_height(tallest + 1));
-    build<ExprKind::With>(out, out.span, tallest + 1, std::move(out), std::move(fields));
+    build<ExprKind::With>(out, out.span, tallest + 1, box<ast::Expr>(std::move(out)), std::move(fields));
     return {};
 }
 
@@ -138,7 +138,7 @@ Checked Parser::parse_operator_chain(ast::Expr& out, Level next, OperatorOf op_o
         QN_TRY((this->*next)(rhs));
         height = std::max(height, height_) + 1;
         QN_TRY(check_height(height));
-        build<ExprKind::Binary>(out, out.span, height, *op, std::move(out), std::move(rhs));
+        build<ExprKind::Binary>(out, out.span, height, *op, box<ast::BinaryOperands>(std::move(out), std::move(rhs)));
     }
     return {};
 }
@@ -171,7 +171,7 @@ Checked Parser::parse_comparison(ast::Expr& out) {
     if (comparison_op(peek().kind)) return error(ParseDiag::ChainedComparison);
     const uint32_t height = std::max(lhs_height, height_) + 1;
     QN_TRY(check_height(height));
-    build<ExprKind::Binary>(out, out.span, height, op, std::move(out), std::move(rhs));
+    build<ExprKind::Binary>(out, out.span, height, op, box<ast::BinaryOperands>(std::move(out), std::move(rhs)));
     return {};
 }
 
@@ -188,7 +188,7 @@ Checked Parser::parse_prefix(ast::Expr& out, ast::UnaryOp op, Level operand_leve
     advance();
     ast::Expr operand;
     QN_TRY((this->*operand_level)(operand));
-    build<ExprKind::Unary>(out, span, height_ + 1, op, std::move(operand));
+    build<ExprKind::Unary>(out, span, height_ + 1, op, box<ast::Expr>(std::move(operand)));
     return {};
 }
 
@@ -215,13 +215,13 @@ Checked Parser::parse_field(ast::Expr& out) {
     advance();
     std::string name;
     QN_TRY(expect_ident(name, ParseDiag::ExpectedMemberName));
-    build<ExprKind::Field>(out, out.span, height_ + 1, std::move(out), std::move(name));
+    build<ExprKind::Field>(out, out.span, height_ + 1, box<ast::Expr>(std::move(out)), std::move(name));
     return {};
 }
 
 Checked Parser::parse_try(ast::Expr& out) {
     advance();
-    build<ExprKind::Try>(out, out.span, height_ + 1, std::move(out));
+    build<ExprKind::Try>(out, out.span, height_ + 1, box<ast::Expr>(std::move(out)));
     return {};
 }
 
@@ -234,7 +234,7 @@ Checked Parser::parse_index(ast::Expr& out) {
     QN_TRY(parse_expr(index));
     QN_TRY(expect(TokenKind::RBracket, ParseDiag::ExpectedIndexClose));
     const uint32_t height = std::max(base_height, height_) + 1;
-    build<ExprKind::Index>(out, out.span, height, std::move(out), std::move(index));
+    build<ExprKind::Index>(out, out.span, height, box<ast::Expr>(std::move(out)), box<ast::Expr>(std::move(index)));
     return {};
 }
 
@@ -248,7 +248,7 @@ Checked Parser::parse_call(ast::Expr& out) {
     QN_TRY_ASSIGN(ast::Vec<ast::Expr> args, parse_expr_list(TokenKind::RParen));
     QN_TRY(expect(TokenKind::RParen, ParseDiag::ExpectedArgumentsClose));
     const uint32_t height = std::max(callee_height, height_) + 1;
-    build<ExprKind::Call>(out, out.span, height, std::move(out), std::move(args));
+    build<ExprKind::Call>(out, out.span, height, box<ast::Expr>(std::move(out)), std::move(args));
     return {};
 }
 
@@ -256,7 +256,7 @@ Checked Parser::parse_construct(ast::Expr& out) {
     uint32_t tallest = height_;
     std::optional<ConstructTarget> what = construct_target(out);
     if (!what) return error(ParseDiag::NamedArgumentsOutsideConstruction);
-    ast::FieldInits fields;
+    ast::FieldInits fields = list<ast::FieldInit>();
     while (!check(TokenKind::RParen)) {
         std::string name;
         QN_TRY(expect_ident(name, ParseDiag::ExpectedFieldName));
@@ -278,7 +278,7 @@ Checked Parser::parse_construct(ast::Expr& out) {
 }
 
 Parsed<ast::Vec<ast::Expr>> Parser::parse_expr_list(TokenKind::Tag close) {
-    ast::Vec<ast::Expr> items;
+    ast::Vec<ast::Expr> items = list<ast::Expr>();
     uint32_t tallest = 0;
     while (!check(close)) {
         QN_TRY(parse_expr(items.emplace_back()));
@@ -335,7 +335,7 @@ Checked Parser::parse_tuple(ast::Expr& out, Span span) {
     QN_TRY_ASSIGN(ast::Vec<ast::Expr> rest, parse_expr_list(TokenKind::RParen));
     QN_TRY(expect(TokenKind::RParen, ParseDiag::ExpectedTupleClose));
     const uint32_t height = std::max(first_height, height_) + 1;
-    ast::Vec<ast::Expr> items;
+    ast::Vec<ast::Expr> items = list<ast::Expr>();
     items.reserve(rest.size() + 1);
     items.push_back(std::move(out));
     std::move(rest.begin(), rest.end(), std::back_inserter(items));
@@ -373,7 +373,7 @@ Checked Parser::parse_brace(ast::Expr& out) {
 
 Checked Parser::parse_map(ast::Expr& out, Span span) {
     uint32_t tallest = height_;
-    ast::Vec<ast::MapEntry> entries;
+    ast::Vec<ast::MapEntry> entries = list<ast::MapEntry>();
     ast::MapEntry& first = entries.emplace_back(ast::MapEntry{std::move(out), {}});
     QN_TRY(parse_expr(first.value));
     tallest = std::max(tallest, height_);
@@ -392,7 +392,7 @@ Checked Parser::parse_map(ast::Expr& out, Span span) {
 
 Checked Parser::parse_set(ast::Expr& out, Span span) {
     uint32_t tallest = height_;
-    ast::Vec<ast::Expr> items;
+    ast::Vec<ast::Expr> items = list<ast::Expr>();
     items.push_back(std::move(out));
     while (eat(TokenKind::Comma) && !check(TokenKind::RBrace)) {
         QN_TRY(parse_expr(items.emplace_back()));
@@ -409,7 +409,7 @@ Checked Parser::parse_text(ast::Expr& out) {
     const Token& token = advance();
     const Span span = token.span;
     std::vector<StringPart> pieces = text_parts(token.kind.text, span);
-    ast::Vec<ast::TextPart> parts;
+    ast::Vec<ast::TextPart> parts = list<ast::TextPart>();
     parts.reserve(pieces.size());
     uint32_t tallest = 0;
     for (StringPart& piece : pieces) {
@@ -448,11 +448,11 @@ Parsed<ast::TextPart> Parser::parse_interpolation(StringPart::Interp piece) {
     // A text literal inside the interpolation places its own interpolations from its moved position.
     for (Token& token : tokens->tokens) to_host(token.span);
     TokenStream stream(std::move(tokens).value());
-    Parser inner(stream, nesting_);
+    Parser inner(stream, arena_, nesting_);
     ast::Expr expr;
     QN_TRY(inner.parse_interpolated_expr(expr));
     height_ = inner.height_ + 1;
-    return ast::TextPart{ast::TextPart::Expr{std::move(expr)}};
+    return ast::TextPart{ast::TextPart::Expr{box<ast::Expr>(std::move(expr))}};
 }
 
 Checked Parser::parse_interpolated_expr(ast::Expr& out) {
@@ -475,7 +475,7 @@ Parsed<LambdaHead> Parser::parse_lambda_head() {
     advance();
     if (check(TokenKind::Ident)) return error(ParseDiag::NamedLambda, peek().kind.text);
     QN_TRY(expect(TokenKind::LParen, ParseDiag::ExpectedLambdaParamsOpen));
-    ast::Vec<ast::Param> params;
+    ast::Vec<ast::Param> params = list<ast::Param>();
     QN_TRY(parse_params(params));
     QN_TRY(expect(TokenKind::RParen, ParseDiag::ExpectedLambdaParamsClose));
     QN_TRY(expect(TokenKind::Arrow, ParseDiag::ExpectedLambdaArrow));
@@ -490,7 +490,7 @@ Checked Parser::parse_lambda_rest(ast::Expr& out, LambdaHead head) {
     ast::Expr body;
     QN_TRY(parse_expr(body));
     build<ExprKind::Lambda>(out, head.span, height_ + 1, std::move(head.params), std::move(head.ret),
-                            std::move(body));
+                            box<ast::Expr>(std::move(body)));
     return {};
 }
 

@@ -16,21 +16,20 @@ namespace quellin {
 // whole text, even when the parser stopped earlier at an error of its own.
 Expected<ast::Program, ParseError> parse(std::string_view source) {
     TokenStream tokens(source);
-    Parser parser(tokens);
     auto arena = std::make_shared<ast::Arena>();
-    Parsed<ast::Program> program = [&] {
-        const ast::ArenaScope scope(arena.get());
-        return parser.parse_program();
-    }();
+    Parser parser(tokens, *arena);
+    Parsed<ast::Program> program = parser.parse_program();
     if (program) program->arena = std::move(arena);
     if (const std::optional<LexError> error = tokens.finish()) return unexpected(ParseError::from_lex(*error));
     return program;
 }
 
-Parser::Parser(TokenStream& tokens, uint32_t nesting) : tokens_(tokens), nesting_(nesting) {}
+Parser::Parser(TokenStream& tokens, ast::Arena& arena, uint32_t nesting)
+    : tokens_(tokens), arena_(arena), nesting_(nesting) {}
 
 Parsed<ast::Program> Parser::parse_program() {
     ast::Program program;
+    program.stmts = list<ast::Stmt>();
     while (!check(TokenKind::Eof)) {
         if (eat(TokenKind::Newline)) continue;
         QN_TRY(parse_stmt(program.stmts.emplace_back()));
@@ -109,6 +108,7 @@ Checked Parser::parse_block(ast::Vec<ast::Stmt>& stmts) {
     QN_TRY(expect(TokenKind::Colon, ParseDiag::ExpectedBlockColon));
     QN_TRY(expect(TokenKind::Newline, ParseDiag::ExpectedBlockNewline));
     QN_TRY(expect(TokenKind::Indent, ParseDiag::ExpectedBlockIndent));
+    in_arena(stmts);
     while (!check(TokenKind::Dedent)) QN_TRY(parse_stmt(stmts.emplace_back()));
     advance();
     return {};

@@ -38,9 +38,9 @@ struct LambdaHead {
 
 class Parser {
 public:
-    // `nesting` starts above zero for the parser of an interpolation, which continues the nesting of the
-    // expression it sits in.
-    explicit Parser(TokenStream& tokens, uint32_t nesting = 0);
+    // Every node and list of the tree goes to `arena`. `nesting` starts above zero for the parser of an
+    // interpolation, which continues the nesting of the expression it sits in (and builds in its arena).
+    Parser(TokenStream& tokens, ast::Arena& arena, uint32_t nesting = 0);
 
     Parsed<ast::Program> parse_program();
 
@@ -59,6 +59,18 @@ private:
     private:
         Parser& p_;
     };
+
+    // Tree memory, from the arena. A node's lists start empty and on the heap; a list is moved into the
+    // arena (`in_arena`) before it is filled, so that an empty list costs nothing.
+    template <class T>
+    ast::Vec<T> list() { return ast::Vec<T>(ast::ArenaAllocator<T>(&arena_)); }
+    template <class T>
+    ast::Vec<T>& in_arena(ast::Vec<T>& empty) {
+        if (empty.empty()) empty = list<T>();
+        return empty;
+    }
+    template <class T, class... Args>
+    ast::Box<T> box(Args&&... args) { return ast::Box<T>(arena_, std::in_place, std::forward<Args>(args)...); }
 
     // Fills `out` with a `K` node made from `args` (which may take `out` itself as a child) and records its
     // height: leaves are 1, every node one more than its tallest child. The height of the expression an
@@ -184,6 +196,7 @@ private:
     Checked parse_type_args(ast::Vec<ast::TypeExpr>& args, bool allow_trailing_comma);
 
     TokenStream& tokens_;
+    ast::Arena& arena_;
     uint32_t nesting_;
     // Height of the expression the last expression parse returned.
     uint32_t height_ = 0;

@@ -56,7 +56,7 @@ Checked Parser::parse_name_pattern(std::string name, ast::PatternKind& out) {
         }
         auto& constructor = out.v.emplace<PatternKind::Constructor>();
         constructor.name = std::move(name);
-        QN_TRY(parse_pattern(*constructor.inner.emplace(ast::Pattern{})));
+        QN_TRY(parse_pattern(*constructor.inner.emplace(arena_, std::in_place)));
         return expect(TokenKind::RParen, ParseDiag::ExpectedConstructorPatternClose);
     }
     if (name == "None") {
@@ -72,7 +72,7 @@ Checked Parser::parse_variant_pattern(std::string first, ast::PatternKind& out) 
     advance();
     std::string second;
     QN_TRY(expect_ident(second, ParseDiag::ExpectedPatternVariantName));
-    auto& variant = ast::emplace_alternative<PatternKind::Variant>(out.v);
+    auto& variant = ast::emplace_alternative<PatternKind::Variant>(arena_, out.v);
     if (eat(TokenKind::Dot)) {
         QN_TRY(expect_ident(variant.variant, ParseDiag::ExpectedPatternVariantName));
         variant.module = std::move(first);
@@ -91,6 +91,7 @@ Checked Parser::parse_variant_pattern(std::string first, ast::PatternKind& out) 
 }
 
 Checked Parser::parse_field_patterns(ast::FieldPatterns& fields, ParseDiag missing_close) {
+    in_arena(fields);
     while (!check(TokenKind::RParen)) {
         ast::FieldPattern& field = fields.emplace_back();
         QN_TRY(expect_ident(field.name, ParseDiag::ExpectedFieldName));

@@ -73,7 +73,7 @@ Checked Parser::parse_binding(ast::StmtKind& out, bool is_mut) {
     QN_TRY(expect_ident(name, ParseDiag::ExpectedBindingName));
     std::optional<ast::Box<ast::TypeExpr>> ty;
     if (eat(TokenKind::Colon)) {
-        QN_TRY(parse_type(ty.emplace(std::in_place).get()));
+        QN_TRY(parse_type(ty.emplace(arena_, std::in_place).get()));
     }
     QN_TRY(expect(TokenKind::Assign, ParseDiag::ExpectedBindingAssign));
     ast::Expr* value = nullptr;
@@ -92,10 +92,9 @@ Checked Parser::parse_binding(ast::StmtKind& out, bool is_mut) {
         QN_TRY_ASSIGN(LambdaHead head, parse_lambda_head());
         if (check(TokenKind::Colon)) {
             value->span = head.span;
-            auto& lambda = value->kind.v
-                               .emplace<ast::Box<ast::ExprKind::BlockLambda>>(
-                                   ast::ExprKind::BlockLambda{std::move(head.params), std::move(head.ret), {}})
-                               .get();
+            auto& lambda = ast::emplace_alternative<ast::ExprKind::BlockLambda>(
+                arena_, value->kind.v,
+                ast::ExprKind::BlockLambda{std::move(head.params), std::move(head.ret), {}});
             return parse_block(lambda.body);
         }
         QN_TRY(parse_lambda_rest(*value, std::move(head)));
@@ -114,6 +113,7 @@ Checked Parser::parse_return(ast::StmtKind& out) {
 
 Checked Parser::parse_if(ast::StmtKind& out) {
     auto& stmt = out.v.emplace<ast::StmtKind::If>();
+    in_arena(stmt.branches);
     do {
         advance();  // `if` or `elif`
         ast::IfBranch& branch = stmt.branches.emplace_back();
@@ -148,6 +148,7 @@ Checked Parser::parse_match(ast::StmtKind& out) {
     QN_TRY(expect(TokenKind::Colon, ParseDiag::ExpectedMatchColon));
     QN_TRY(expect(TokenKind::Newline, ParseDiag::ExpectedMatchNewline));
     QN_TRY(expect(TokenKind::Indent, ParseDiag::ExpectedMatchIndent));
+    in_arena(stmt.arms);
     while (!check(TokenKind::Dedent)) {
         ast::MatchArm& arm = stmt.arms.emplace_back();
         arm.span = peek().span;

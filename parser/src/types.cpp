@@ -13,7 +13,7 @@ Checked Parser::parse_type(ast::TypeExpr& out) {
     std::string first;
     QN_TRY(expect_ident(first, ParseDiag::ExpectedTypeName));
     if (eat(TokenKind::Dot)) {
-        auto& qualified = ast::emplace_alternative<ast::TypeExprKind::Qualified>(out.kind.v);
+        auto& qualified = ast::emplace_alternative<ast::TypeExprKind::Qualified>(arena_, out.kind.v);
         qualified.module = std::move(first);
         QN_TRY(expect_ident(qualified.name, ParseDiag::ExpectedQualifiedTypeName));
         if (check(TokenKind::LBracket)) return parse_type_args(qualified.args, false);
@@ -31,7 +31,8 @@ Checked Parser::parse_fn_type(ast::TypeExpr& out) {
     QN_TRY(level.check());
     advance();
     QN_TRY(expect(TokenKind::LParen, ParseDiag::ExpectedFnTypeParamsOpen));
-    auto& fn = out.kind.v.emplace<ast::TypeExprKind::Fn>(ast::TypeExprKind::Fn{{}, ast::TypeExpr{}});
+    auto& fn = out.kind.v.emplace<ast::TypeExprKind::Fn>(
+        ast::TypeExprKind::Fn{list<ast::TypeExpr>(), box<ast::TypeExpr>()});
     while (!check(TokenKind::RParen)) {
         QN_TRY(parse_type(fn.params.emplace_back()));
         if (!eat(TokenKind::Comma)) break;
@@ -46,6 +47,7 @@ Checked Parser::parse_type_args(ast::Vec<ast::TypeExpr>& args, bool allow_traili
     const Nesting level(*this);
     QN_TRY(level.check());
     advance();
+    in_arena(args);
     while (true) {
         QN_TRY(parse_type(args.emplace_back()));
         if (!eat(TokenKind::Comma)) break;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <type_traits>
+#include <variant>
 #include <vector>
 
 #include "tree_printer.hpp"
@@ -220,6 +222,50 @@ TEST(ParsedTrees, ACopyOutlivesTheProgramItCameFrom) {
     const ast::Program copy = *original;
     original.reset();
     EXPECT_EQ(test::TreePrinter(true).program(copy), shape);
+}
+
+// The parser puts every list it fills in the program's arena, those of interpolated code included;
+// one left on the heap would cost a call of the allocator per list.
+TEST(ParsedTrees, ListsAreInTheProgramsArena) {
+    const std::string source =
+        "record R:\n    name: Text\n"
+        "enum E:\n    A(n: Int)\n"
+        "fn f(xs: List[Int]) -> Text:\n"
+        "    match xs:\n        case _:\n            return \"{g(1, 2)}\"\n";
+    auto parsed = parse(source);
+    ASSERT_TRUE(parsed);
+    const ast::Program& program = *parsed;
+    ast::Arena* const arena = program.arena.get();
+    const auto in_arena = [&](const auto& list) {
+        using List = std::decay_t<decltype(list)>;
+        return list.get_allocator() == typename List::allocator_type(arena);
+    };
+    ASSERT_EQ(program.stmts.size(), 3u);
+    EXPECT_TRUE(in_arena(program.stmts));
+    const auto* record = ast::as<ast::StmtKind::RecordDecl>(program.stmts[0]);
+    const auto* enum_decl = ast::as<ast::StmtKind::EnumDecl>(program.stmts[1]);
+    const auto* fn = ast::as<ast::StmtKind::FnDecl>(program.stmts[2]);
+    ASSERT_TRUE(record && enum_decl && fn);
+    EXPECT_TRUE(in_arena(record->fields));
+    EXPECT_TRUE(in_arena(enum_decl->variants));
+    EXPECT_TRUE(in_arena(enum_decl->variants[0].fields));
+    EXPECT_TRUE(in_arena(fn->params));
+    EXPECT_TRUE(in_arena(std::get<ast::TypeExprKind::Named>(fn->params[0].ty.kind.v).args));
+    const ast::Block& body = std::get<ast::FnBody::Block>(fn->body.v).block;
+    EXPECT_TRUE(in_arena(body.stmts));
+    const auto* match = ast::as<ast::StmtKind::Match>(body.stmts[0]);
+    ASSERT_TRUE(match);
+    EXPECT_TRUE(in_arena(match->arms));
+    EXPECT_TRUE(in_arena(match->arms[0].body.stmts));
+    const auto* ret = ast::as<ast::StmtKind::Return>(match->arms[0].body.stmts[0]);
+    ASSERT_TRUE(ret && ret->value);
+    const auto* text = ast::as<ast::ExprKind::Text>(*ret->value);
+    ASSERT_TRUE(text);
+    EXPECT_TRUE(in_arena(text->parts));
+    const auto& interpolated = std::get<ast::TextPart::Expr>(text->parts[0].v).expr;
+    const auto* call = ast::as<ast::ExprKind::Call>(*interpolated);
+    ASSERT_TRUE(call);
+    EXPECT_TRUE(in_arena(call->args));
 }
 
 }  // namespace

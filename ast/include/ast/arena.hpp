@@ -36,11 +36,7 @@ public:
         }
     }
 
-    // The arena that node allocations go to on this thread, or null for the ordinary heap.
-    static Arena* current() { return current_; }
-
 private:
-    friend class ArenaScope;
     static constexpr std::size_t kBlockBytes = 16 * 1024;
     // Larger requests get a block of their own, so a big one never wastes the rest of a block.
     static constexpr std::size_t kOwnBlockFrom = kBlockBytes / 4;
@@ -65,19 +61,6 @@ private:
     FreeSlot* free_[kOwnBlockFrom / kSlotAlign] = {};
     char* next_ = nullptr;
     char* end_ = nullptr;
-    static thread_local Arena* current_;
-};
-
-// Makes `arena` the current arena for as long as the scope lives; scopes nest.
-class ArenaScope {
-public:
-    explicit ArenaScope(Arena* arena) : previous_(Arena::current_) { Arena::current_ = arena; }
-    ~ArenaScope() { Arena::current_ = previous_; }
-    ArenaScope(const ArenaScope&) = delete;
-    ArenaScope& operator=(const ArenaScope&) = delete;
-
-private:
-    Arena* previous_;
 };
 
 inline void* Arena::allocate(std::size_t size, std::size_t align) {
@@ -100,9 +83,9 @@ inline void* Arena::allocate(std::size_t size, std::size_t align) {
     return allocate_slow(size, align);
 }
 
-// A standard allocator over the arena that was current when it was made (the heap when none was):
-// the lists inside a syntax tree use it, so the parser builds them in the tree's arena. Moving a list
-// takes its allocator along; copying one allocates from whatever arena is current at the time.
+// A standard allocator over an arena, or over the heap when made without one: the lists inside a
+// syntax tree use it, and the parser gives each list it fills the tree's arena. Moving a list takes its
+// allocator along; a copy of a list is on the heap, since it may outlive the arena of the original.
 template <class T>
 class ArenaAllocator {
 public:
@@ -110,7 +93,8 @@ public:
     using propagate_on_container_move_assignment = std::true_type;
     using propagate_on_container_swap = std::true_type;
 
-    ArenaAllocator() noexcept : arena_(Arena::current()) {}
+    ArenaAllocator() noexcept : arena_(nullptr) {}
+    explicit ArenaAllocator(Arena* arena) noexcept : arena_(arena) {}
     template <class U>
     ArenaAllocator(const ArenaAllocator<U>& other) noexcept : arena_(other.arena_) {}  // NOLINT: rebinding
 

@@ -177,6 +177,7 @@ struct ExprKind {
     // Both operands share one allocation: binary operations are the commonest node with two children.
     struct Binary {
         Binary(BinaryOp op, ast::Expr lhs, ast::Expr rhs);
+        Binary(BinaryOp op, Box<BinaryOperands> operands);
         const ast::Expr& lhs() const;
         const ast::Expr& rhs() const;
 
@@ -240,6 +241,7 @@ struct MapEntry {
 inline BinaryOperands::BinaryOperands(Expr&& left, Expr&& right) : lhs(std::move(left)), rhs(std::move(right)) {}
 inline ExprKind::Binary::Binary(BinaryOp op, Expr lhs, Expr rhs)
     : op(op), operands(std::in_place, std::move(lhs), std::move(rhs)) {}
+inline ExprKind::Binary::Binary(BinaryOp op, Box<BinaryOperands> operands) : op(op), operands(std::move(operands)) {}
 inline const Expr& ExprKind::Binary::lhs() const { return operands->lhs; }
 inline const Expr& ExprKind::Binary::rhs() const { return operands->rhs; }
 
@@ -395,11 +397,11 @@ const K* alternative(const std::variant<Alternatives...>& v) {
     }
 }
 
-// Makes K the alternative of a tagged union, in place or in a new Box, from `args`; returns it.
+// Makes K the alternative of a tagged union, in place or in a new Box in `arena`, from `args`; returns it.
 template <class K, class... Alternatives, class... Args>
-K& emplace_alternative(std::variant<Alternatives...>& v, Args&&... args) {
+K& emplace_alternative(Arena& arena, std::variant<Alternatives...>& v, Args&&... args) {
     if constexpr (holds_boxed<K, std::variant<Alternatives...>>) {
-        return v.template emplace<Box<K>>(std::in_place, std::forward<Args>(args)...).get();
+        return v.template emplace<Box<K>>(arena, std::in_place, std::forward<Args>(args)...).get();
     } else {
         return v.template emplace<K>(std::forward<Args>(args)...);
     }

@@ -1,7 +1,7 @@
 #pragma once
 // An owned child with value semantics: copying a Box copies what it holds. The child lives in the
-// current arena when there is one (see arena.hpp), else on the heap; the Box remembers which, so that
-// it frees only what the heap gave it.
+// arena it was made in (see arena.hpp), or on the heap when it was made without one, as a copy always
+// is; the Box remembers which, so that it frees only what the heap gave it.
 
 #include <cstdint>
 #include <new>
@@ -15,20 +15,12 @@ template <class T>
 class Box {
 public:
     Box(T value) : Box(std::in_place, std::move(value)) {}  // NOLINT: implicit by design
-    // Makes the value in its place from `args`, without a temporary to move from.
+    // Makes the value in its place from `args`, without a temporary to move from: on the heap, or in
+    // `arena`.
     template <class... Args>
-    explicit Box(std::in_place_t, Args&&... args) {
-        static_assert(alignof(T) > 1, "the low bit of the pointer marks arena memory");
-        Arena* const arena = Arena::current();
-        void* const memory = arena != nullptr ? arena->allocate(sizeof(T), alignof(T)) : ::operator new(sizeof(T));
-        try {
-            ::new (memory) T(std::forward<Args>(args)...);
-        } catch (...) {
-            if (arena == nullptr) ::operator delete(memory);
-            throw;
-        }
-        bits_ = reinterpret_cast<std::uintptr_t>(memory) | (arena != nullptr ? kInArena : 0);
-    }
+    explicit Box(std::in_place_t, Args&&... args) : Box(nullptr, std::forward<Args>(args)...) {}
+    template <class... Args>
+    Box(Arena& arena, std::in_place_t, Args&&... args) : Box(&arena, std::forward<Args>(args)...) {}
     Box(const Box& other) : Box(std::in_place, other.get()) {}
     Box(Box&& other) noexcept : bits_(std::exchange(other.bits_, 0)) {}
     Box& operator=(const Box& other) {
@@ -53,6 +45,19 @@ public:
 
 private:
     static constexpr std::uintptr_t kInArena = 1;
+
+    template <class... Args>
+    Box(Arena* arena, Args&&... args) {
+        static_assert(alignof(T) > 1, "the low bit of the pointer marks arena memory");
+        void* const memory = arena != nullptr ? arena->allocate(sizeof(T), alignof(T)) : ::operator new(sizeof(T));
+        try {
+            ::new (memory) T(std::forward<Args>(args)...);
+        } catch (...) {
+            if (arena == nullptr) ::operator delete(memory);
+            throw;
+        }
+        bits_ = reinterpret_cast<std::uintptr_t>(memory) | (arena != nullptr ? kInArena : 0);
+    }
 
     T* ptr() const { return reinterpret_cast<T*>(bits_ & ~kInArena); }
     void release() noexcept {

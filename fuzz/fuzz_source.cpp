@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     quellin::lsp::Server server;
     const std::string uri = "untitled:fuzz";
     server.documents[uri] = text;
-    const nlohmann::json note = server.diagnostics_note(uri);
+    const nlohmann::json note = server.diagnostics_note(uri).messages.at(0);
     if (quellin::lsp::serialize(note) != note.dump(-1, ' ', false, nlohmann::json::error_handler_t::ignore)) {
         __builtin_trap();
     }

@@ -69,28 +69,22 @@ std::optional<std::filesystem::path> file_uri_to_path(const std::string_view uri
     return std::filesystem::path(std::move(bytes));
 }
 
-json Server::diagnostics_note(const std::string& uri) {
+HandleOutcome Server::diagnostics_note(const std::string& uri) {
     const auto document = documents.find(uri);
     const std::string_view text = document != documents.end() ? std::string_view(document->second) : "";
 
-    CheckOutcome outcome = check_document(text, file_uri_to_path(uri), stdlib_dir, &retired_tables);
-    if (outcome.modules) {
-        ModuleList& remembered = hover_modules[uri];
-        retired_modules = std::move(remembered);
-        remembered = std::move(*outcome.modules);
-    }
+    HandleOutcome outcome;
+    outcome.check = check_document(text, file_uri_to_path(uri), stdlib_dir);
+    CheckOutcome& check = outcome.check;
+    if (check.for_hover) std::swap(hover_modules[uri], check.modules);
 
     json diagnostics = json::array();
-    if (outcome.error) diagnostics.push_back(diagnostic(outcome.error->line, outcome.error->column, outcome.error->message));
+    if (check.error) diagnostics.push_back(diagnostic(check.error->line, check.error->column, check.error->message));
     json params = json::object();
     params["uri"] = uri;
     params["diagnostics"] = std::move(diagnostics);
-    return notification(std::move(params));
-}
-
-void Server::release_retired() {
-    retired_modules = ModuleList{};
-    retired_tables.release();
+    outcome.messages.push_back(notification(std::move(params)));
+    return outcome;
 }
 
 }  // namespace quellin::lsp

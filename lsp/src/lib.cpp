@@ -149,13 +149,16 @@ HandleOutcome Server::handle(json message) {
         outcome.keep_running = false;
     } else if (method == "textDocument/didOpen") {
         documents[uri] = take_string_member(member(member(&message, "params"), "textDocument"), "text");
-        outcome.messages.push_back(diagnostics_note(uri));
+        outcome = diagnostics_note(uri);
     } else if (method == "textDocument/didChange") {
         if (std::optional<std::string> text = changed_text(message)) documents[uri] = std::move(*text);
-        outcome.messages.push_back(diagnostics_note(uri));
+        outcome = diagnostics_note(uri);
     } else if (method == "textDocument/didClose") {
         documents.erase(uri);
-        hover_modules.erase(uri);
+        if (const auto remembered = hover_modules.find(uri); remembered != hover_modules.end()) {
+            outcome.check.modules = std::move(remembered->second);
+            hover_modules.erase(remembered);
+        }
         json cleared = json::object();
         cleared["uri"] = uri;
         cleared["diagnostics"] = json::array();

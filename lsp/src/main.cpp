@@ -66,11 +66,11 @@ Expected<void, IoError> serve(std::istream& in, std::ostream& out) {
     for (;;) {
         QN_TRY_ASSIGN(std::optional<nlohmann::json> message, quellin::lsp::read_message(in));
         if (!message) return {};
+        // The outcome holds the check it answers, which is freed with it, after the answer is written.
         const quellin::lsp::HandleOutcome outcome = server.handle(std::move(*message));
         for (const nlohmann::json& outgoing : outcome.messages) {
             QN_TRY(quellin::lsp::write_message(out, outgoing));
         }
-        server.release_retired();
         if (!outcome.keep_running) return {};
     }
 }

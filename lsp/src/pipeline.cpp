@@ -23,19 +23,21 @@ CheckError check_error(const uint32_t line, const uint32_t column, std::string m
 }
 
 CheckOutcome failed(const uint32_t line, const uint32_t column, std::string message) {
-    return CheckOutcome{check_error(line, column, std::move(message)), std::nullopt};
+    CheckOutcome outcome;
+    outcome.error = check_error(line, column, std::move(message));
+    return outcome;
 }
 
-CheckOutcome check_single_file(ast::Program program, typeck::Leftovers* leftovers) {
-    const Expected<void, typeck::TypeError> checked = typeck::check_program(program, leftovers);
+CheckOutcome check_single_file(ast::Program program) {
     CheckOutcome outcome;
+    const Expected<void, typeck::TypeError> checked = typeck::check_program(program, &outcome.tables);
     if (!checked) {
         const typeck::TypeError& error = checked.error();
         outcome.error = check_error(error.span.line, error.span.col, error.message);
     }
     // Hover keeps working on a file with a type error: its declarations still parsed.
-    outcome.modules = ModuleList{};
-    outcome.modules->emplace_back(std::string(kSingleFileModule), std::move(program));
+    outcome.modules.emplace_back(std::string(kSingleFileModule), std::move(program));
+    outcome.for_hover = true;
     return outcome;
 }
 
@@ -60,7 +62,7 @@ std::string bounded_message(std::string message) {
 }
 
 CheckOutcome check_document(const std::string_view text, const std::optional<std::filesystem::path>& path,
-                            const std::optional<std::filesystem::path>& stdlib_dir, typeck::Leftovers* leftovers) {
+                            const std::optional<std::filesystem::path>& stdlib_dir) {
     // The same bound as for files read from disk: an editor buffer may be larger than any file the
     // loader would read.
     if (text.size() > kMaxSourceFileBytes) {
@@ -73,7 +75,7 @@ CheckOutcome check_document(const std::string_view text, const std::optional<std
     }
     ast::Program program = std::move(parsed).value();
 
-    if (!imports_anything(program)) return check_single_file(std::move(program), leftovers);
+    if (!imports_anything(program)) return check_single_file(std::move(program));
     if (!path) return CheckOutcome{};
 
     Expected<std::vector<Module>, ModuleError> loaded = load_modules_with_stdlib(*path, stdlib_dir);
@@ -91,15 +93,20 @@ CheckOutcome check_document(const std::string_view text, const std::optional<std
         }
     }
 
-    const Expected<void, typeck::ModuleTypeError> checked = typeck::check_modules(modules, leftovers);
-    if (checked) return CheckOutcome{std::nullopt, std::move(modules)};
-
+    CheckOutcome outcome;
+    const Expected<void, typeck::ModuleTypeError> checked = typeck::check_modules(modules, &outcome.tables);
+    outcome.modules = std::move(modules);
+    outcome.for_hover = checked.has_value();
+    if (checked) return outcome;
     const typeck::ModuleTypeError& failure = checked.error();
     const typeck::TypeError& error = failure.error;
-    if (failure.module == own_name) return failed(error.span.line, error.span.col, error.message);
-    return failed(1, 1,
-                  server_message(ServerDiag::ErrorInOtherModule, failure.module, error.message,
-                                 std::to_string(error.span.line), std::to_string(error.span.col)));
+    if (failure.module == own_name) {
+        outcome.error = check_error(error.span.line, error.span.col, error.message);
+    } else {
+        outcome.error = check_error(1, 1, server_message(ServerDiag::ErrorInOtherModule, failure.module, error.message,
+                                                         std::to_string(error.span.line), std::to_string(error.span.col)));
+    }
+    return outcome;
 }
 
 }  // namespace quellin::lsp

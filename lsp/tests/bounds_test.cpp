@@ -118,7 +118,7 @@ void expect_bound(const Bound& b) {
         const std::string prefix = with_import ? "import util\n" : "";
         const CheckOutcome clean = check_document(prefix + b.at_bound, document, std::nullopt);
         EXPECT_FALSE(clean.error) << clean.error->message;
-        EXPECT_TRUE(clean.modules);
+        EXPECT_TRUE(clean.for_hover);
 
         const CheckOutcome failed = check_document(prefix + b.past_bound, document, std::nullopt);
         ASSERT_TRUE(failed.error);
@@ -128,7 +128,7 @@ void expect_bound(const Bound& b) {
     // The server keeps the tree for hover, renders its types, and drops it again on close.
     Server server;
     server.documents["untitled:bound"] = b.at_bound;
-    EXPECT_EQ(server.diagnostics_note("untitled:bound")["params"]["diagnostics"], nlohmann::json::array());
+    EXPECT_EQ(server.diagnostics_note("untitled:bound").messages.at(0)["params"]["diagnostics"], nlohmann::json::array());
     for (uint64_t line = 0; line < 3; ++line) {
         const std::optional<std::string> hover = server.hover("untitled:bound", line, 3);
         EXPECT_TRUE(is_valid_utf8(serialize(response(1, hover ? nlohmann::json(*hover) : nlohmann::json()))));
@@ -189,8 +189,8 @@ void import_chain_of_256_modules() {
     const TempDir at_bound;
     const CheckOutcome clean = check_document(text, chain(at_bound, 256), std::nullopt);
     EXPECT_FALSE(clean.error) << clean.error->message;
-    ASSERT_TRUE(clean.modules);
-    EXPECT_EQ(clean.modules->size(), 256u);
+    ASSERT_TRUE(clean.for_hover);
+    EXPECT_EQ(clean.modules.size(), 256u);
 
     const TempDir past;
     const CheckOutcome failed = check_document(text, chain(past, 257), std::nullopt);
@@ -243,7 +243,7 @@ TEST(PipelineBounds, SourceTextsUpTo8MiB) {
               "this file is larger than 8 MiB — QUELLIN checks files of up to that size; split it into modules");
     EXPECT_EQ(refused.error->line, 1u);
     EXPECT_EQ(refused.error->column, 1u);
-    EXPECT_FALSE(refused.modules);
+    EXPECT_FALSE(refused.for_hover);
 
     const TempDir dir;
     dir.write("big.qn", past);

@@ -59,7 +59,7 @@ TEST(Stdlib, AUserFileImportsEveryModuleAndHoversItsFunctions) {
     server.stdlib_dir = kStdlib;
     const std::string uri = dir.uri("main.qn");
     server.documents[uri] = text;
-    const nlohmann::json note = server.diagnostics_note(uri);
+    const nlohmann::json note = server.diagnostics_note(uri).messages.at(0);
     EXPECT_EQ(note["params"]["diagnostics"], nlohmann::json::array()) << note.dump();
 
     struct Hover {

@@ -1,5 +1,5 @@
-// A caller may have the checkers' tables kept instead of freed when checking ends. Keeping them must
-// not change any answer, must happen whether the check passed or failed at any stage, and the kept
+// A caller may have the checkers' tables handed over instead of freed when checking ends. Handing them
+// over must not change any answer, must happen whether the check passed or failed at any stage, and the
 // tables must be freeable after the syntax trees they came from are gone (the sanitizer build runs this
 // too, so a table that still read a tree would fail here).
 
@@ -35,7 +35,7 @@ struct ProgramCase {
     bool fails;
 };
 
-TEST(Leftovers, KeepingTheTablesOfOneProgramChangesNoAnswer) {
+TEST(CheckTables, HandingOverTheTablesOfOneProgramChangesNoAnswer) {
     const std::string generic_pair =
         "record Pair[A, B]:\n    first: A\n    second: B\n"
         "fn swap[A, B](p: Pair[A, B]) -> Pair[B, A] = Pair(first: p.second, "
@@ -53,22 +53,22 @@ TEST(Leftovers, KeepingTheTablesOfOneProgramChangesNoAnswer) {
         const std::optional<TypeError> freed = check_source(c.source);
         ASSERT_EQ(freed.has_value(), c.fails) << (freed ? freed->message : "checked clean");
 
-        Leftovers leftovers;
+        CheckTables tables;
         std::optional<Expected<void, TypeError>> kept;
         {
             auto parsed = parse(c.source);
             ASSERT_TRUE(parsed.has_value());
-            kept = check_program(*parsed, &leftovers);
+            kept = check_program(*parsed, &tables);
         }  // the tree is gone before the tables are freed
-        EXPECT_FALSE(leftovers.empty());
+        EXPECT_FALSE(tables.empty());
         ASSERT_EQ(kept->has_value(), !c.fails);
         if (freed) {
             EXPECT_EQ(kept->error().message, freed->message);
             EXPECT_EQ(kept->error().span.line, freed->span.line);
             EXPECT_EQ(kept->error().span.col, freed->span.col);
         }
-        leftovers.release();
-        EXPECT_TRUE(leftovers.empty());
+        tables = CheckTables();
+        EXPECT_TRUE(tables.empty());
     }
 }
 
@@ -78,7 +78,7 @@ struct ModulesCase {
     bool fails;
 };
 
-TEST(Leftovers, KeepingTheTablesOfSeveralModulesChangesNoAnswer) {
+TEST(CheckTables, HandingOverTheTablesOfSeveralModulesChangesNoAnswer) {
     const std::string util =
         "/// A value.\npub record P:\n    v: Int\n"
         "/// Makes one.\npub fn make(v: Int) -> P = P(v: v)\n";
@@ -94,13 +94,13 @@ TEST(Leftovers, KeepingTheTablesOfSeveralModulesChangesNoAnswer) {
         const std::optional<ModuleTypeError> freed = check_sources(c.modules);
         ASSERT_EQ(freed.has_value(), c.fails) << (freed ? freed->error.message : "checked clean");
 
-        Leftovers leftovers;
+        CheckTables tables;
         std::optional<Expected<void, ModuleTypeError>> kept;
         {
             const std::vector<ModuleInput> inputs = parsed_modules(c.modules);
-            kept = check_modules(inputs, &leftovers);
+            kept = check_modules(inputs, &tables);
         }
-        EXPECT_FALSE(leftovers.empty());
+        EXPECT_FALSE(tables.empty());
         ASSERT_EQ(kept->has_value(), !c.fails);
         if (freed) {
             EXPECT_EQ(kept->error().module, freed->module);
@@ -108,19 +108,20 @@ TEST(Leftovers, KeepingTheTablesOfSeveralModulesChangesNoAnswer) {
             EXPECT_EQ(kept->error().error.span.line, freed->error.span.line);
             EXPECT_EQ(kept->error().error.span.col, freed->error.span.col);
         }
-    }  // destroying unreleased leftovers frees them too
+    }  // the tables are freed with the object that holds them
 }
 
-TEST(Leftovers, SuccessiveChecksKeepTablesUntilReleased) {
-    Leftovers leftovers;
+TEST(CheckTables, EachCheckReplacesWhatTheObjectHeld) {
+    CheckTables tables;
     for (const char* source : {"fn f() -> Int = 1\n", "fn f() -> Int = \"x\"\n", "let n = 2\n"}) {
         auto parsed = parse(source);
         ASSERT_TRUE(parsed.has_value());
-        (void)check_program(*parsed, &leftovers);
+        (void)check_program(*parsed, &tables);
+        EXPECT_FALSE(tables.empty());
     }
-    Leftovers moved = std::move(leftovers);
+    CheckTables moved = std::move(tables);
     EXPECT_FALSE(moved.empty());
-    moved.release();
+    moved = CheckTables();
     EXPECT_TRUE(moved.empty());
 }
 

@@ -25,10 +25,17 @@ struct CheckError {
     std::string message;
 };
 
+// What one check of a document found, and the syntax trees and checker's tables of the modules it
+// type-checked. Freeing those of a large program takes milliseconds, so they are freed with the
+// outcome, and its holder decides when (the server: once the answer is written).
 struct CheckOutcome {
     std::optional<CheckError> error;
-    // The modules to remember for hover; absent when this check must leave the earlier ones in place.
-    std::optional<ModuleList> modules;
+    // The checked modules, and whether hover is to remember them: a check that failed to load or
+    // failed in a module of several leaves the earlier ones in place.
+    ModuleList modules;
+    bool for_hover = false;
+    // No answer reads them.
+    typeck::CheckTables tables;
 };
 
 // Messages quote the document (names, tokens, types, file paths), so a document written to be
@@ -45,9 +52,7 @@ inline constexpr std::string_view kSingleFileModule = "main";
 // Checks a document's text. `path` is the document's file, absent when it has none (an unsaved
 // buffer); a document with imports and no file is not checked at all. Imported modules, and the list
 // of imports itself, come from the saved files; the document's own declarations come from `text`.
-// `leftovers`, when given, receives the checker's tables instead of having them freed before this returns.
 CheckOutcome check_document(std::string_view text, const std::optional<std::filesystem::path>& path,
-                            const std::optional<std::filesystem::path>& stdlib_dir,
-                            typeck::Leftovers* leftovers = nullptr);
+                            const std::optional<std::filesystem::path>& stdlib_dir);
 
 }  // namespace quellin::lsp

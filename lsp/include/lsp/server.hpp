@@ -22,6 +22,11 @@ inline constexpr const char* kServerVersion = "1.7.51";
 struct HandleOutcome {
     std::vector<nlohmann::json> messages;
     bool keep_running = true;
+    // What nothing reads any more: the check that the messages answer, if any, with its tables, and in
+    // place of its modules those that hover remembered before (when hover took its modules); on a close,
+    // the modules hover forgot. It goes with the outcome, so that it is freed once the messages are
+    // written.
+    CheckOutcome check;
 };
 
 struct Server {
@@ -32,11 +37,6 @@ struct Server {
     std::unordered_map<std::string, ModuleList> hover_modules;
     // How hover text is written for this client, decided by its latest `initialize`.
     HoverFormat hover_markup = HoverFormat::Markdown;
-    // The modules a newer check replaced for hover, and the tables the checks left. Freeing a large
-    // program's syntax trees and tables takes a while, so it waits until the reply to the change has
-    // been written (`release_retired`).
-    ModuleList retired_modules;
-    typeck::Leftovers retired_tables;
 
     // A server with nothing open and the standard library found by `find_stdlib_dir`.
     static Server create();
@@ -44,12 +44,8 @@ struct Server {
     // Takes the message by value: a document's text is moved out of it, not copied.
     HandleOutcome handle(nlohmann::json message);
 
-    // Checks one document and returns its complete publishDiagnostics notification.
-    nlohmann::json diagnostics_note(const std::string& uri);
-
-    // Frees the modules that `diagnostics_note` replaced and the checks' tables; called once the replies
-    // are on their way.
-    void release_retired();
+    // Checks one document: the outcome's one message is its complete publishDiagnostics notification.
+    HandleOutcome diagnostics_note(const std::string& uri);
 
     // The text shown, in `hover_markup`, when hovering at a 0-based line and character of a document.
     std::optional<std::string> hover(const std::string& uri, uint64_t line, uint64_t character) const;

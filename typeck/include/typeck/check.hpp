@@ -48,25 +48,21 @@ struct CheckInfo {
 
 using ModuleInput = std::pair<std::string, ast::Program>;
 
-// What checking leaves behind once its answer is known: the checkers' tables of functions, types,
-// scopes and instances. Freeing those of a large program takes milliseconds, so a caller that has an
-// answer to send can have them kept here and free them afterwards. They never read the syntax trees
-// again, so the trees may go first. One check's tables at most are kept: a check given a Leftovers
-// first frees what an earlier check left in it.
-class Leftovers {
+// What a check builds besides its answer: the entry module's tables of functions, types, scopes and
+// instances, and the interfaces of the imported modules. No answer reads them, and they never read the
+// syntax trees again, so the trees may go first. Freeing those of a large program takes milliseconds,
+// so a caller with an answer to send can have them handed over and drop them once it has sent it.
+class CheckTables {
 public:
-    Leftovers();
-    Leftovers(Leftovers&&) noexcept;
-    Leftovers& operator=(Leftovers&&) noexcept;
-    ~Leftovers();
+    struct Parts;  // defined with the checker
 
-    // Frees everything kept so far.
-    void release();
-    bool empty() const;
+    CheckTables();
+    explicit CheckTables(std::unique_ptr<Parts> parts);
+    CheckTables(CheckTables&&) noexcept;
+    CheckTables& operator=(CheckTables&&) noexcept;
+    ~CheckTables();
 
-    struct Parts;  // the kept tables; defined with the checker
-    // Keeps `parts` in place of what was kept before.
-    void keep(std::unique_ptr<Parts> parts);
+    bool empty() const { return parts_ == nullptr; }
 
 private:
     std::unique_ptr<Parts> parts_;
@@ -74,11 +70,10 @@ private:
 
 // Checks the modules in the loader's order (dependencies first, the entry module last).
 Expected<CheckInfo, ModuleTypeError> check_modules_info(const std::vector<ModuleInput>& modules);
-// These two also hand the entry module's checker tables and the interfaces of the imported modules to
-// `leftovers` when given one, instead of freeing them.
+// These two also hand the check's tables over to `tables` when given one, instead of freeing them.
 Expected<void, ModuleTypeError> check_modules(const std::vector<ModuleInput>& modules,
-                                              Leftovers* leftovers = nullptr);
+                                              CheckTables* tables = nullptr);
 // Checks one program as the entry module "main".
-Expected<void, TypeError> check_program(const ast::Program& program, Leftovers* leftovers = nullptr);
+Expected<void, TypeError> check_program(const ast::Program& program, CheckTables* tables = nullptr);
 
 }  // namespace quellin::typeck

@@ -10,21 +10,16 @@
 
 namespace quellin::typeck {
 
-struct Leftovers::Parts {
+struct CheckTables::Parts {
     std::unique_ptr<Checker> entry;  // absent when the check stopped in an imported module
     Apis interfaces;
 };
 
-Leftovers::Leftovers() = default;
-Leftovers::Leftovers(Leftovers&&) noexcept = default;
-Leftovers& Leftovers::operator=(Leftovers&&) noexcept = default;
-Leftovers::~Leftovers() = default;
-
-void Leftovers::release() { parts_.reset(); }
-
-bool Leftovers::empty() const { return parts_ == nullptr; }
-
-void Leftovers::keep(std::unique_ptr<Parts> parts) { parts_ = std::move(parts); }
+CheckTables::CheckTables() = default;
+CheckTables::CheckTables(std::unique_ptr<Parts> parts) : parts_(std::move(parts)) {}
+CheckTables::CheckTables(CheckTables&&) noexcept = default;
+CheckTables& CheckTables::operator=(CheckTables&&) noexcept = default;
+CheckTables::~CheckTables() = default;
 
 namespace {
 
@@ -128,13 +123,11 @@ Status check_module(Checker& c, const ModuleRef& m, bool is_entry, Apis& apis, C
 }
 
 // Checks the modules in order; `info`, when given, gathers the tables of generic instantiations, which
-// only some callers read, and `leftovers`, when given, receives the entry module's checker and the
-// interfaces in place of what an earlier check left there. The checkers of the imported modules are
-// freed as the check goes, so that the next module's tables reuse their memory while it is still in
-// the caches.
+// only some callers read, and `tables`, when given, receives the entry module's checker and the
+// interfaces. The checkers of the imported modules are freed as the check goes, so that the next
+// module's tables reuse their memory while it is still in the caches.
 Expected<void, ModuleTypeError> check_all(const std::vector<ModuleRef>& modules, CheckInfo* info,
-                                          Leftovers* leftovers) {
-    if (leftovers) leftovers->release();
+                                          CheckTables* tables) {
     Apis apis;
     std::unique_ptr<Checker> entry;
     Expected<void, ModuleTypeError> result;
@@ -148,11 +141,11 @@ Expected<void, ModuleTypeError> check_all(const std::vector<ModuleRef>& modules,
             break;
         }
     }
-    if (leftovers) {
-        auto parts = std::make_unique<Leftovers::Parts>();
+    if (tables) {
+        auto parts = std::make_unique<CheckTables::Parts>();
         parts->entry = std::move(entry);
         parts->interfaces = std::move(apis);
-        leftovers->keep(std::move(parts));
+        *tables = CheckTables(std::move(parts));
     }
     return result;
 }
@@ -172,13 +165,13 @@ Expected<CheckInfo, ModuleTypeError> check_modules_info(const std::vector<Module
     return info;
 }
 
-Expected<void, ModuleTypeError> check_modules(const std::vector<ModuleInput>& modules, Leftovers* leftovers) {
-    return check_all(module_refs(modules), nullptr, leftovers);
+Expected<void, ModuleTypeError> check_modules(const std::vector<ModuleInput>& modules, CheckTables* tables) {
+    return check_all(module_refs(modules), nullptr, tables);
 }
 
-Expected<void, TypeError> check_program(const ast::Program& program, Leftovers* leftovers) {
+Expected<void, TypeError> check_program(const ast::Program& program, CheckTables* tables) {
     const std::string main_name = "main";
-    auto checked = check_all({ModuleRef{main_name, program}}, nullptr, leftovers);
+    auto checked = check_all({ModuleRef{main_name, program}}, nullptr, tables);
     if (!checked) return unexpected(std::move(checked).error().error);
     return {};
 }

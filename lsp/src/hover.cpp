@@ -144,7 +144,7 @@ std::optional<std::string> Server::hover(const std::string& uri, const uint64_t 
     const std::size_t dot = word->find('.');
     if (dot == std::string::npos) {
         // Unqualified names are looked up only in the document's own module, private ones included.
-        const ast::StmtKind::FnDecl* fn = find_function(modules.back().second, *word);
+        const ast::StmtKind::FnDecl* fn = find_function(*modules.back().second, *word);
         if (fn == nullptr) return std::nullopt;
         return hover_text(*fn, *word, hover_markup);
     }
@@ -154,7 +154,7 @@ std::optional<std::string> Server::hover(const std::string& uri, const uint64_t 
     const auto module = std::find_if(modules.begin(), modules.end(),
                                      [&](const typeck::ModuleInput& m) { return m.first == qualifier; });
     if (module == modules.end()) return std::nullopt;
-    const ast::StmtKind::FnDecl* fn = find_function(module->second, rest);
+    const ast::StmtKind::FnDecl* fn = find_function(*module->second, rest);
     if (fn == nullptr || !fn->is_pub) return std::nullopt;
     return hover_text(*fn, *word, hover_markup);
 }

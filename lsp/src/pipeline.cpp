@@ -36,7 +36,7 @@ CheckOutcome check_single_file(ast::Program program) {
         outcome.error = check_error(error.span.line, error.span.col, error.message);
     }
     // Hover keeps working on a file with a type error: its declarations still parsed.
-    outcome.modules.emplace_back(std::string(kSingleFileModule), std::move(program));
+    outcome.modules.emplace_back(std::string(kSingleFileModule), std::make_shared<const ast::Program>(std::move(program)));
     outcome.for_hover = true;
     return outcome;
 }
@@ -87,7 +87,7 @@ CheckOutcome check_document(const std::string_view text, const std::optional<std
     for (Module& module : loaded.value()) {
         if (module.name == own_name) {
             // Module names are unique, so the buffer's program is taken exactly once.
-            modules.emplace_back(std::move(module.name), std::move(program));
+            modules.emplace_back(std::move(module.name), std::make_shared<const ast::Program>(std::move(program)));
         } else {
             modules.emplace_back(std::move(module.name), std::move(module.program));
         }

@@ -31,7 +31,7 @@ json closed() { return {{"method", "textDocument/didClose"}, {"params", {{"textD
 std::vector<std::string> functions(const ModuleList& modules) {
     std::vector<std::string> names;
     for (const auto& [name, program] : modules) {
-        for (const ast::Stmt& stmt : program.stmts) {
+        for (const ast::Stmt& stmt : program->stmts) {
             if (const auto* fn = ast::as<ast::StmtKind::FnDecl>(stmt)) names.push_back(fn->name);
         }
     }

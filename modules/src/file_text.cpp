@@ -48,6 +48,16 @@ std::optional<std::string> not_readable(const struct stat& status) {
 }  // namespace
 
 Expected<std::string, std::string> read_utf8_file(const std::filesystem::path& path) {
+    QN_TRY_ASSIGN(std::string bytes, read_source_bytes(path));
+    return as_utf8_text(std::move(bytes));
+}
+
+Expected<std::string, std::string> as_utf8_text(std::string bytes) {
+    if (!is_valid_utf8(bytes)) return unexpected(module_message(ModuleDiag::NotUtf8));
+    return bytes;
+}
+
+Expected<std::string, std::string> read_source_bytes(const std::filesystem::path& path) {
     // The system would read the name only up to the NUL, which names some other file.
     if (path.native().find('\0') != std::string::npos) return unexpected(module_message(ModuleDiag::NulInFileName));
     struct stat status {};
@@ -73,7 +83,6 @@ Expected<std::string, std::string> read_utf8_file(const std::filesystem::path& p
         }
         text.append(buffer, static_cast<std::size_t>(n));
     }
-    if (!is_valid_utf8(text)) return unexpected(module_message(ModuleDiag::NotUtf8));
     return text;
 }
 

@@ -42,6 +42,16 @@ std::optional<std::string> module_name(const fs::path& path) {
     return stem;
 }
 
+// A file that cannot be read as text: the importer's error, or the root's own.
+ModuleError unreadable(const fs::path& path, const std::string& name, const std::optional<Importer>& importer,
+                       const std::string& reason) {
+    if (importer) {
+        return ModuleError{importer->path, module_message(ModuleDiag::CannotImport, name, path.string(), reason),
+                           importer->span};
+    }
+    return ModuleError{path, module_message(ModuleDiag::CannotRead, path.string(), reason), Span{0, 0}};
+}
+
 // An error that belongs to the import statement that led here, or to the file itself for the root.
 ModuleError at_import(const std::optional<Importer>& importer, const fs::path& path, std::string message) {
     if (importer) return ModuleError{importer->path, std::move(message), importer->span};
@@ -50,7 +60,7 @@ ModuleError at_import(const std::optional<Importer>& importer, const fs::path& p
 
 class Loader {
 public:
-    explicit Loader(std::optional<fs::path> stdlib_dir) : stdlib(std::move(stdlib_dir)) {}
+    Loader(std::optional<fs::path> stdlib_dir, ParseCache* trees) : stdlib(std::move(stdlib_dir)), trees_(trees) {}
 
     Expected<void, ModuleError> visit(const fs::path& path, const std::optional<Importer>& importer);
 
@@ -60,6 +70,13 @@ public:
     std::unordered_map<std::string, fs::path> loaded;
 
 private:
+    // The tree of the file at `path` whose bytes are `bytes`: the cache's, or parsed now.
+    Expected<std::shared_ptr<const ast::Program>, ModuleError> tree_of(const fs::path& path, std::string bytes,
+                                                                        const std::string& name,
+                                                                        const std::optional<Importer>& importer);
+
+    ParseCache* trees_;
+
     // The file an import of `module` refers to: beside the importer, then in its vendor directory,
     // then in the standard library; the first candidate when none exists, so the read reports it.
     fs::path resolve(const fs::path& dir, const std::string& module) const;
@@ -99,24 +116,13 @@ Expected<void, ModuleError> Loader::visit(const fs::path& path, const std::optio
         return unexpected(at_import(importer, path, module_message(ModuleDiag::ImportChainTooDeep)));
     }
 
-    auto text = read_utf8_file(path);
-    if (!text) {
-        if (importer) {
-            return unexpected(ModuleError{
-                importer->path, module_message(ModuleDiag::CannotImport, name, path.string(), text.error()),
-                importer->span});
-        }
-        return unexpected(
-            ModuleError{path, module_message(ModuleDiag::CannotRead, path.string(), text.error()), Span{0, 0}});
-    }
-
-    auto parsed = parse(*text);
-    if (!parsed) return unexpected(ModuleError{path, std::move(parsed.error().message), parsed.error().span});
-    ast::Program program = std::move(parsed).value();
+    auto bytes = read_source_bytes(path);
+    if (!bytes) return unexpected(unreadable(path, name, importer, bytes.error()));
+    QN_TRY_ASSIGN(std::shared_ptr<const ast::Program> program, tree_of(path, std::move(*bytes), name, importer));
 
     visiting.push_back(name);
     const fs::path dir = path.parent_path();
-    for (const auto& stmt : program.stmts) {
+    for (const auto& stmt : program->stmts) {
         const auto* import = ast::as<ast::StmtKind::Import>(stmt);
         if (import == nullptr) continue;
         if (import->module == name) {
@@ -129,6 +135,21 @@ Expected<void, ModuleError> Loader::visit(const fs::path& path, const std::optio
     loaded.emplace(name, path);
     modules.push_back(Module{name, path, std::move(program)});
     return {};
+}
+
+Expected<std::shared_ptr<const ast::Program>, ModuleError> Loader::tree_of(const fs::path& path, std::string bytes,
+                                                                            const std::string& name,
+                                                                            const std::optional<Importer>& importer) {
+    // Bytes the cache has were text when they were read before.
+    if (trees_ != nullptr) {
+        if (std::shared_ptr<const ast::Program> known = trees_->find(path, bytes)) return known;
+    }
+    auto text = as_utf8_text(std::move(bytes));
+    if (!text) return unexpected(unreadable(path, name, importer, text.error()));
+    auto parsed = parse(*text);
+    if (!parsed) return unexpected(ModuleError{path, std::move(parsed.error().message), parsed.error().span});
+    if (trees_ != nullptr) return trees_->add(path, std::move(*text), std::move(parsed).value());
+    return std::make_shared<const ast::Program>(std::move(parsed).value());
 }
 
 // The components that name a location: repeated and trailing separators and inner "." add nothing.
@@ -145,8 +166,10 @@ std::vector<fs::path> components(const fs::path& path) {
 }  // namespace
 
 Expected<std::vector<Module>, ModuleError> load_modules_with_stdlib(const fs::path& root,
-                                                                    const std::optional<fs::path>& stdlib) {
-    Loader loader(stdlib);
+                                                                    const std::optional<fs::path>& stdlib,
+                                                                    ParseCache* trees) {
+    if (trees != nullptr) trees->sweep();
+    Loader loader(stdlib, trees);
     QN_TRY(loader.visit(root, std::nullopt));
     return std::move(loader.modules);
 }

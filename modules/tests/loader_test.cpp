@@ -2,8 +2,11 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -236,6 +239,85 @@ TEST(LoaderTest, FilesUpTo8MiBAreRead) {
     EXPECT_TRUE(load_modules_with_stdlib(tree.path("fits.qn"), std::nullopt).has_value());
     expect_error(load_modules_with_stdlib(tree.path("over.qn"), std::nullopt), tree.path("over.qn"),
                  tree.expand("cannot read '{over.qn}': file is larger than 8 MiB"), Span{0, 0});
+}
+
+// The tree of each module of a load, by module name; watched, not held.
+std::map<std::string, std::weak_ptr<const ast::Program>> trees_of(const std::vector<Module>& modules) {
+    std::map<std::string, std::weak_ptr<const ast::Program>> trees;
+    for (const Module& module : modules) trees[module.name] = module.program;
+    return trees;
+}
+
+TEST(ParseCacheTest, ALoadTakesTheTreesOfFilesWhoseBytesAreUnchanged) {
+    struct Step {
+        const char* what;
+        Files writes;                   // written before the load
+        bool drop_earlier;              // the earlier loads' trees are let go before it
+        std::vector<std::string> kept;  // the modules whose tree is the previous load's
+    };
+    const std::vector<Step> steps{
+        {"first load", {}, false, {}},
+        {"nothing changed", {}, false, {"a", "b", "main"}},
+        {"one file changed", {{"a.qn", "fn f() -> Int = 2\n"}}, false, {"b", "main"}},
+        {"rewritten with the same bytes", {{"b.qn", "import a\n"}}, false, {"a", "b", "main"}},
+        {"changed back: the cache has the latest tree of each file only", {{"a.qn", "fn f() -> Int = 1\n"}}, false,
+         {"b", "main"}},
+        {"nothing held: nothing to take", {}, true, {}},
+    };
+    const TempTree tree({{"a.qn", "fn f() -> Int = 1\n"}, {"b.qn", "import a\n"}, {"main.qn", "import a\nimport b\n"}});
+    ParseCache cache;
+    std::vector<std::vector<Module>> held;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        for (const auto& [relative, text] : step.writes) tree.write(relative, text);
+        std::map<std::string, std::weak_ptr<const ast::Program>> previous;
+        if (!held.empty()) previous = trees_of(held.back());
+        if (step.drop_earlier) {
+            held.clear();
+            EXPECT_EQ(cache.live(), 0u);
+        }
+        auto loaded = load_modules_with_stdlib(tree.path("main.qn"), std::nullopt, &cache);
+        ASSERT_TRUE(loaded.has_value()) << loaded.error().message;
+        std::vector<std::string> kept;
+        for (const Module& module : *loaded) {
+            if (previous[module.name].lock() == module.program) kept.push_back(module.name);
+        }
+        std::sort(kept.begin(), kept.end());
+        EXPECT_EQ(kept, step.kept);
+        EXPECT_EQ(cache.live(), 3u);
+        held.push_back(std::move(*loaded));
+    }
+    held.clear();
+    EXPECT_EQ(cache.live(), 0u);
+}
+
+// A file whose bytes change from text the cache has to something that does not load fails exactly
+// as it would without a cache.
+TEST(ParseCacheTest, ErrorsAreThoseOfALoadWithoutACache) {
+    struct Case {
+        const char* what;
+        std::string broken;  // the new bytes of a.qn
+    };
+    const std::vector<Case> cases{
+        {"a syntax error", "fn (\n"},
+        {"bytes that are not UTF-8", "fn f() -> Int = 1\n\xff\n"},
+        {"an import of a missing module", "import nowhere\n"},
+        {"an import cycle", "import main\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const TempTree tree({{"a.qn", "fn f() -> Int = 1\n"}, {"main.qn", "import a\n"}});
+        ParseCache cache;
+        const auto clean = load_modules_with_stdlib(tree.path("main.qn"), std::nullopt, &cache);
+        ASSERT_TRUE(clean.has_value());
+        tree.write("a.qn", c.broken);
+        const auto without = load_modules_with_stdlib(tree.path("main.qn"), std::nullopt);
+        ASSERT_FALSE(without.has_value());
+        for (int round = 0; round < 2; ++round) {
+            expect_error(load_modules_with_stdlib(tree.path("main.qn"), std::nullopt, &cache), without.error().file,
+                         without.error().message, without.error().span);
+        }
+    }
 }
 
 TEST(SamePathTest, ComparesComponents) {

@@ -44,7 +44,7 @@ inline std::optional<ModuleTypeError> check_sources(const Sources& modules) {
                           << source;
             return ModuleTypeError{name, TypeError{"parse error: " + parsed.error().message, parsed.error().span}};
         }
-        inputs.emplace_back(name, std::move(parsed).value());
+        inputs.emplace_back(name, std::make_shared<const ast::Program>(std::move(parsed).value()));
     }
     auto result = check_modules(inputs);
     if (result) return std::nullopt;

@@ -24,7 +24,7 @@ std::vector<ModuleInput> parsed_modules(const Sources& sources) {
     for (const auto& [name, source] : sources) {
         auto parsed = parse(source);
         EXPECT_TRUE(parsed.has_value()) << source;
-        if (parsed) inputs.emplace_back(name, std::move(parsed).value());
+        if (parsed) inputs.emplace_back(name, std::make_shared<const ast::Program>(std::move(parsed).value()));
     }
     return inputs;
 }

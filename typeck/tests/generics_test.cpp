@@ -23,7 +23,7 @@ CheckInfo info_of(const Sources& sources) {
         auto parsed = parse(source);
         EXPECT_TRUE(parsed.has_value()) << source;
         if (!parsed) return {};
-        inputs.emplace_back(name, std::move(parsed).value());
+        inputs.emplace_back(name, std::make_shared<const ast::Program>(std::move(parsed).value()));
     }
     auto info = check_modules_info(inputs);
     EXPECT_TRUE(info.has_value()) << (info ? "" : info.error().error.message);

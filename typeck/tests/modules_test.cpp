@@ -192,7 +192,8 @@ TEST(CheckModulesInfo, CollectsCallsAndInstancesOfTheWholeRun) {
         "fn f(p: Pair[Int, Text]) -> Void = print(\"\")\n");
     ASSERT_TRUE(util.has_value());
     ASSERT_TRUE(main.has_value());
-    const auto info = check_modules_info({{"util", *util}, {"main", *main}});
+    const auto info = check_modules_info({{"util", std::make_shared<const ast::Program>(std::move(*util))},
+                                          {"main", std::make_shared<const ast::Program>(std::move(*main))}});
     ASSERT_TRUE(info.has_value()) << info.error().error.message;
 
     const auto local = info->calls.find({"util", 3, 27});
@@ -212,7 +213,8 @@ TEST(CheckModules, ErrorsNameTheirModule) {
     auto main = parse("import util\n");
     ASSERT_TRUE(util.has_value());
     ASSERT_TRUE(main.has_value());
-    const auto result = check_modules({{"util", *util}, {"main", *main}});
+    const auto result = check_modules({{"util", std::make_shared<const ast::Program>(std::move(*util))},
+                                       {"main", std::make_shared<const ast::Program>(std::move(*main))}});
     ASSERT_FALSE(result);
     EXPECT_EQ(result.error().module, "util");
     EXPECT_EQ(result.error().error.span, (Span{1, 1}));

@@ -19,4 +19,9 @@ static_assert(kMaxSourceFileBytes == std::size_t{8} << 20, "the messages name th
 // file, that the file is too large or that its bytes are not UTF-8.
 Expected<std::string, std::string> read_utf8_file(const std::filesystem::path& path);
 
+// The two halves of read_utf8_file, for a reader that knows some bytes to be text already: the
+// file's bytes, with every error but the last; and the bytes as text, or that last error.
+Expected<std::string, std::string> read_source_bytes(const std::filesystem::path& path);
+Expected<std::string, std::string> as_utf8_text(std::string bytes);
+
 }  // namespace quellin

@@ -46,7 +46,8 @@ struct CheckInfo {
     std::map<std::string, Instance> instances;
 };
 
-using ModuleInput = std::pair<std::string, ast::Program>;
+// A module to check: its name and its syntax tree, which may be shared with other checks.
+using ModuleInput = std::pair<std::string, std::shared_ptr<const ast::Program>>;
 
 // What a check builds besides its answer: the entry module's tables of functions, types, scopes and
 // instances, and the interfaces of the imported modules. No answer reads them, and they never read the

@@ -153,7 +153,7 @@ Expected<void, ModuleTypeError> check_all(const std::vector<ModuleRef>& modules,
 std::vector<ModuleRef> module_refs(const std::vector<ModuleInput>& modules) {
     std::vector<ModuleRef> refs;
     refs.reserve(modules.size());
-    for (const auto& [name, program] : modules) refs.push_back(ModuleRef{name, program});
+    for (const auto& [name, program] : modules) refs.push_back(ModuleRef{name, *program});
     return refs;
 }
 

@@ -1,0 +1,46 @@
+#pragma once
+// Syntax trees of the files the loader read, for later loads to take over: a file read again with
+// exactly the same bytes keeps its tree instead of being parsed again.
+
+#include <cstddef>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "ast/ast.hpp"
+
+namespace quellin {
+
+// The cache owns no tree. A tree lives as long as something holds it (a module list, a checker's
+// result), and the cache hands it out again only while it lives: so what it keeps is bounded by what
+// its users hold, and holding nothing frees everything. One cache serves one load at a time.
+class ParseCache {
+public:
+    // The tree parsed earlier from exactly `bytes`, read from `path`, if it still lives.
+    std::shared_ptr<const ast::Program> find(const std::filesystem::path& path, std::string_view bytes) const;
+
+    // Remembers `program`, parsed from `text` read from `path`, in place of any earlier tree of that
+    // path, and returns it to be held.
+    std::shared_ptr<const ast::Program> add(const std::filesystem::path& path, std::string text,
+                                            ast::Program program);
+
+    // Forgets the trees that no longer live.
+    void sweep();
+
+    // How many trees it could hand out now.
+    std::size_t live() const;
+
+private:
+    // A tree and the bytes it was parsed from, in one allocation that goes when the tree does.
+    struct Parsed {
+        std::string text;
+        ast::Program program;
+    };
+
+    // Keyed by the path as the loader built it.
+    std::unordered_map<std::string, std::weak_ptr<const Parsed>> files_;
+};
+
+}  // namespace quellin

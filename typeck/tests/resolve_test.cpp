@@ -36,13 +36,15 @@ TEST(EnsureType, MaterialisesInstancesOnceAndLazily) {
 }
 
 TEST(InstallTypeClosure, CopiesEveryMentionedQualifiedType) {
-    Apis apis;
-    ModuleApi& b = apis["b"];
+    ModuleApi b;
     b.records.emplace("Point", Fields{{"x", Type::int_()}, {"tag", Type::enum_("b.Tag")}});
     b.enums.emplace("Tag", Variants{{"Pinned", {{"at", Type::option(Type::record("b.Point"))}}}, {"Free", {}}});
     b.records.emplace("Unused", Fields{});
-    ModuleApi& a = apis["a"];
+    ModuleApi a;
     a.records.emplace("Line", Fields{{"ends", Type::tuple({Type::record("b.Point"), Type::record("b.Point")})}});
+    Apis apis;
+    apis.emplace("b", std::make_shared<const ModuleApi>(b));
+    apis.emplace("a", std::make_shared<const ModuleApi>(a));
 
     Checker c("main");
     c.install_type_closure(Type::fn({Type::list(Type::record("a.Line"))}, Type::record("missing.Thing")), apis);

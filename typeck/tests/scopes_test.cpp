@@ -35,7 +35,7 @@ const ast::StmtKind::FnDecl& fn_decl(const ast::Program& program, size_t index) 
 
 TEST(Declare, NameRulesInOrder) {
     Apis apis;
-    apis.emplace("utils", ModuleApi{});
+    apis.emplace("utils", std::make_shared<const ModuleApi>());
     const ast::Program program = parsed(
         "import utils\n"
         "fn area() -> Int = 1\n"

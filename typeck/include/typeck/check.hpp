@@ -1,12 +1,14 @@
 #pragma once
 // The type checker's entry points.
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <tuple>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -49,6 +51,29 @@ struct CheckInfo {
 // A module to check: its name and its syntax tree, which may be shared with other checks.
 using ModuleInput = std::pair<std::string, std::shared_ptr<const ast::Program>>;
 
+// What checking one imported module found: its interface or its first error (defined with the checker).
+struct ModuleResult;
+
+// Results of imported modules, for later checks to take over. A result is kept under the module's
+// name, its syntax tree and the interfaces of every module it imports, directly or not, which is all
+// its check reads; a check given the cache takes over the result of an imported module whose name,
+// tree and imported interfaces are those of a kept one instead of checking it again. The entry module
+// is always checked. An interface that comes out equal to one kept for the same module is that one,
+// so that a change inside a module's function bodies leaves its importers' results in place.
+//
+// The cache owns no result: a result lives while something holds it (the tables of a check that used
+// it, or whoever took it from them with CheckTables::results), and the cache hands it out only while
+// it lives. One cache serves one check at a time.
+class ModuleResults {
+public:
+    // How many results it could hand out now.
+    std::size_t live() const;
+
+private:
+    friend class Reuse;  // the checker's side
+    std::unordered_map<std::string, std::vector<std::weak_ptr<const ModuleResult>>> by_name_;
+};
+
 // What a check builds besides its answer: the entry module's tables of functions, types, scopes and
 // instances, and the interfaces of the imported modules. No answer reads them, and they never read the
 // syntax trees again, so the trees may go first. Freeing those of a large program takes milliseconds,
@@ -65,6 +90,10 @@ public:
 
     bool empty() const { return parts_ == nullptr; }
 
+    // The results of the imported modules that a check given a ModuleResults took over or made, in
+    // checking order; holding them keeps them for later checks.
+    std::vector<std::shared_ptr<const ModuleResult>> results() const;
+
 private:
     std::unique_ptr<Parts> parts_;
 };
@@ -72,8 +101,10 @@ private:
 // Checks the modules in the loader's order (dependencies first, the entry module last).
 Expected<CheckInfo, ModuleTypeError> check_modules_info(const std::vector<ModuleInput>& modules);
 // These two also hand the check's tables over to `tables` when given one, instead of freeing them.
+// With `reuse`, imported modules whose results it has are not checked again, and the results of those
+// that are checked are added to it.
 Expected<void, ModuleTypeError> check_modules(const std::vector<ModuleInput>& modules,
-                                              CheckTables* tables = nullptr);
+                                              CheckTables* tables = nullptr, ModuleResults* reuse = nullptr);
 // Checks one program as the entry module "main".
 Expected<void, TypeError> check_program(const ast::Program& program, CheckTables* tables = nullptr);
 

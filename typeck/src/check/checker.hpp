@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -74,6 +75,7 @@ struct FnSig {
     std::vector<std::string> type_params;
     std::vector<Type> params;
     Type ret;
+    friend bool operator==(const FnSig&, const FnSig&) = default;
 };
 
 // (field name, type) in declaration order.
@@ -84,11 +86,13 @@ using Variants = std::vector<std::pair<std::string, Fields>>;
 struct GenericRecord {
     std::vector<std::string> type_params;
     Fields fields;
+    friend bool operator==(const GenericRecord&, const GenericRecord&) = default;
 };
 
 struct GenericEnum {
     std::vector<std::string> type_params;
     Variants variants;
+    friend bool operator==(const GenericEnum&, const GenericEnum&) = default;
 };
 
 // Functions, records and enums by name, and the generic instances they use: what a checker knows of
@@ -100,12 +104,14 @@ struct DeclarationTables {
     NameMap<GenericRecord> generic_records;
     NameMap<GenericEnum> generic_enums;
     NameMap<Instance> instances;
+    friend bool operator==(const DeclarationTables&, const DeclarationTables&) = default;
 };
 
 // The public interface of one checked module; names are the module's own, unqualified.
 struct ModuleApi : DeclarationTables {
     std::vector<std::string> private_fns;
     std::vector<std::string> private_types;
+    friend bool operator==(const ModuleApi&, const ModuleApi&) = default;
 };
 
 // The variables of one block. Blocks usually declare a handful of names, so they are kept in a flat list
@@ -126,7 +132,8 @@ private:
     std::vector<std::pair<std::string, VarInfo>> entries_;
     NameMap<std::size_t> index_;
 };
-using Apis = NameMap<ModuleApi>;
+// Shared: an interface may serve several checks (see ModuleResults).
+using Apis = NameMap<std::shared_ptr<const ModuleApi>>;
 // Type parameter name -> the type inferred for it in one call or construction.
 using Bindings = NameMap<Type>;
 

@@ -7,12 +7,14 @@
 
 #include "check/checker.hpp"
 #include "check/prefetch.hpp"
+#include "check/reuse.hpp"
 
 namespace quellin::typeck {
 
 struct CheckTables::Parts {
     std::unique_ptr<Checker> entry;  // absent when the check stopped in an imported module
     Apis interfaces;
+    std::vector<std::shared_ptr<const ModuleResult>> results;
 };
 
 CheckTables::CheckTables() = default;
@@ -20,6 +22,11 @@ CheckTables::CheckTables(std::unique_ptr<Parts> parts) : parts_(std::move(parts)
 CheckTables::CheckTables(CheckTables&&) noexcept = default;
 CheckTables& CheckTables::operator=(CheckTables&&) noexcept = default;
 CheckTables::~CheckTables() = default;
+
+std::vector<std::shared_ptr<const ModuleResult>> CheckTables::results() const {
+    if (parts_ == nullptr) return {};
+    return parts_->results;
+}
 
 namespace {
 
@@ -112,7 +119,7 @@ Status check_module(Checker& c, const ModuleRef& m, bool is_entry, Apis& apis, C
 
     if (!is_entry) {
         QN_TRY_ASSIGN(ModuleApi api, c.compute_interface(m.program));
-        apis.insert_or_assign(m.name, std::move(api));
+        apis.insert_or_assign(m.name, std::make_shared<const ModuleApi>(std::move(api)));
     }
     if (!info) return {};
     for (auto& [pos, call] : c.generic_calls) {
@@ -122,17 +129,44 @@ Status check_module(Checker& c, const ModuleRef& m, bool is_entry, Apis& apis, C
     return {};
 }
 
+// An imported module's result: taken over from an earlier check, or found by checking it now and kept
+// for later ones. Its checker is freed at once, so that the next module's tables reuse its memory while
+// it is still in the caches.
+std::shared_ptr<const ModuleResult> imported_result(Reuse& reuse, std::size_t index, const ModuleRef& m, Apis& apis) {
+    if (std::shared_ptr<const ModuleResult> kept = reuse.find(index)) return kept;
+    Status status = [&] {
+        Checker checker(m.name);
+        return check_module(checker, m, false, apis, nullptr);
+    }();
+    if (!status) return reuse.add(index, nullptr, std::move(status).error());
+    const auto made = apis.find(m.name);
+    if (made == apis.end()) internal_fault("interface of a checked module");
+    return reuse.add(index, made->second, std::nullopt);
+}
+
 // Checks the modules in order; `info`, when given, gathers the tables of generic instantiations, which
-// only some callers read, and `tables`, when given, receives the entry module's checker and the
-// interfaces. The checkers of the imported modules are freed as the check goes, so that the next
-// module's tables reuse their memory while it is still in the caches.
+// only some callers read; `reuse`, when given, takes over and keeps the imported modules' results; and
+// `tables`, when given, receives the entry module's checker, the interfaces and the results. The
+// checkers of the imported modules are freed as the check goes, so that the next module's tables reuse
+// their memory while it is still in the caches.
 Expected<void, ModuleTypeError> check_all(const std::vector<ModuleRef>& modules, CheckInfo* info,
-                                          CheckTables* tables) {
+                                          CheckTables* tables, Reuse* reuse = nullptr) {
     Apis apis;
     std::unique_ptr<Checker> entry;
+    std::vector<std::shared_ptr<const ModuleResult>> results;
     Expected<void, ModuleTypeError> result;
     for (size_t i = 0; i < modules.size(); ++i) {
         const bool is_entry = i + 1 == modules.size();
+        if (reuse != nullptr && !is_entry) {
+            const std::shared_ptr<const ModuleResult>& done =
+                results.emplace_back(imported_result(*reuse, i, modules[i], apis));
+            if (done->error) {
+                result = unexpected(ModuleTypeError{modules[i].name, *done->error});
+                break;
+            }
+            apis.insert_or_assign(modules[i].name, done->api);
+            continue;
+        }
         auto checker = std::make_unique<Checker>(modules[i].name);
         auto status = check_module(*checker, modules[i], is_entry, apis, info);
         if (is_entry) entry = std::move(checker);
@@ -145,6 +179,7 @@ Expected<void, ModuleTypeError> check_all(const std::vector<ModuleRef>& modules,
         auto parts = std::make_unique<CheckTables::Parts>();
         parts->entry = std::move(entry);
         parts->interfaces = std::move(apis);
+        parts->results = std::move(results);
         *tables = CheckTables(std::move(parts));
     }
     return result;
@@ -165,8 +200,11 @@ Expected<CheckInfo, ModuleTypeError> check_modules_info(const std::vector<Module
     return info;
 }
 
-Expected<void, ModuleTypeError> check_modules(const std::vector<ModuleInput>& modules, CheckTables* tables) {
-    return check_all(module_refs(modules), nullptr, tables);
+Expected<void, ModuleTypeError> check_modules(const std::vector<ModuleInput>& modules, CheckTables* tables,
+                                              ModuleResults* reuse) {
+    if (reuse == nullptr) return check_all(module_refs(modules), nullptr, tables);
+    Reuse reused(*reuse, modules);
+    return check_all(module_refs(modules), nullptr, tables, &reused);
 }
 
 Expected<void, TypeError> check_program(const ast::Program& program, CheckTables* tables) {
@@ -191,7 +229,7 @@ Status Checker::install_imports(const ast::Program& program, const Apis& apis) {
         if (!imported.insert(m).second) return fail(TypeDiag::ImportedTwice, stmt.span, m);
         const auto found = apis.find(m);
         if (found == apis.end()) return fail(TypeDiag::UnknownImportedModule, stmt.span, m);
-        const ModuleApi& api = found->second;
+        const ModuleApi& api = *found->second;
         for (const auto& [key, instance] : api.instances) instances.emplace(key, instance);
         for (const auto& [name, generic] : api.generic_records)
             generic_records.insert_or_assign(m + "." + name, generic);

@@ -224,10 +224,10 @@ void Checker::install_type_closure(const Type& ty, const Apis& apis) {
         const auto api = apis.find(std::string_view(generic).substr(0, dot));
         if (api == apis.end()) return;
         const std::string_view member = std::string_view(generic).substr(dot + 1);
-        if (const auto r = api->second.generic_records.find(member); r != api->second.generic_records.end()) {
+        if (const auto r = api->second->generic_records.find(member); r != api->second->generic_records.end()) {
             generic_records.emplace(generic, r->second);
             for (const auto& field : r->second.fields) pending.push_back(&field.second);
-        } else if (const auto e = api->second.generic_enums.find(member); e != api->second.generic_enums.end()) {
+        } else if (const auto e = api->second->generic_enums.find(member); e != api->second->generic_enums.end()) {
             generic_enums.emplace(generic, e->second);
             for (const auto& variant : e->second.variants) {
                 for (const auto& field : variant.second) pending.push_back(&field.second);
@@ -257,10 +257,10 @@ void Checker::install_type_closure(const Type& ty, const Apis& apis) {
         const auto api = apis.find(std::string_view(name).substr(0, dot));
         if (api == apis.end()) continue;
         const std::string_view member = std::string_view(name).substr(dot + 1);
-        if (const auto r = api->second.records.find(member); r != api->second.records.end()) {
+        if (const auto r = api->second->records.find(member); r != api->second->records.end()) {
             records.emplace(name, r->second);
             for (const auto& field : r->second) pending.push_back(&field.second);
-        } else if (const auto e = api->second.enums.find(member); e != api->second.enums.end()) {
+        } else if (const auto e = api->second->enums.find(member); e != api->second->enums.end()) {
             enums.emplace(name, e->second);
             for (const auto& variant : e->second) {
                 for (const auto& field : variant.second) pending.push_back(&field.second);

@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 secs=${1:-60}
 shift || true
 targets=("$@")
-[ "${#targets[@]}" -gt 0 ] || targets=(fuzz_server fuzz_source fuzz_modules)
+[ "${#targets[@]}" -gt 0 ] || targets=(fuzz_server fuzz_source fuzz_modules fuzz_reuse)
 build=${QUELLIN_FUZZ_BUILD:-build-fuzz}
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
@@ -19,7 +19,7 @@ cmake --build "$build" -j"$(nproc)" --target "${targets[@]}" >/dev/null
 
 # Seed corpora: the small inputs under fuzz/seeds, and every QUELLIN program in the repository.
 corpus=$build/corpus
-for t in fuzz_server fuzz_source fuzz_modules; do mkdir -p "$corpus/$t"; done
+for t in fuzz_server fuzz_source fuzz_modules fuzz_reuse; do mkdir -p "$corpus/$t"; done
 cp fuzz/seeds/server/* "$corpus/fuzz_server/"
 for t in fuzz_source fuzz_modules; do
   [ -d "fuzz/seeds/${t#fuzz_}" ] && cp fuzz/seeds/"${t#fuzz_}"/* "$corpus/$t/"

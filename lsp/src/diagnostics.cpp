@@ -74,9 +74,15 @@ HandleOutcome Server::diagnostics_note(const std::string& uri) {
     const std::string_view text = document != documents.end() ? std::string_view(document->second) : "";
 
     HandleOutcome outcome;
-    outcome.check = check_document(text, file_uri_to_path(uri), stdlib_dir);
+    outcome.check = check_document(text, file_uri_to_path(uri), stdlib_dir, reuse ? &caches : nullptr);
     CheckOutcome& check = outcome.check;
-    if (check.for_hover) std::swap(hover_modules[uri], check.modules);
+    // Only open documents keep what their checks built. One that is not (a change without text of a
+    // document never opened) was checked as empty text: remembering its empty module would answer no
+    // hover differently from remembering nothing.
+    if (document != documents.end()) {
+        if (check.for_hover) std::swap(hover_modules[uri], check.modules);
+        if (check.work) std::swap(latest_work[uri], *check.work);
+    }
 
     json diagnostics = json::array();
     if (check.error) diagnostics.push_back(diagnostic(check.error->line, check.error->column, check.error->message));

@@ -159,6 +159,10 @@ HandleOutcome Server::handle(json message) {
             outcome.check.modules = std::move(remembered->second);
             hover_modules.erase(remembered);
         }
+        if (const auto held = latest_work.find(uri); held != latest_work.end()) {
+            outcome.check.work = std::move(held->second);
+            latest_work.erase(held);
+        }
         json cleared = json::object();
         cleared["uri"] = uri;
         cleared["diagnostics"] = json::array();

@@ -40,29 +40,39 @@ constexpr const char* kHelp =
 
 enum class Request { Serve, Help, Version };
 
+struct Arguments {
+    Request request = Request::Serve;
+    // Off with the unlisted `--no-reuse`, which the benchmarks use to time checks from scratch.
+    bool reuse = true;
+};
+
 // What the command line asks for; the first argument that is not understood is returned as the error.
 // Editors' clients pass `--stdio` and `--clientProcessId=N` on their own; the server needs neither.
-Expected<Request, std::string_view> read_arguments(const int argc, char** argv) {
+Expected<Arguments, std::string_view> read_arguments(const int argc, char** argv) {
     bool help = false;
     bool version = false;
+    Arguments arguments;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--help") {
             help = true;
         } else if (arg == "--version") {
             version = true;
+        } else if (arg == "--no-reuse") {
+            arguments.reuse = false;
         } else if (arg != "--stdio" && !arg.starts_with("--clientProcessId=")) {
             return quellin::unexpected(arg);
         }
     }
-    if (help) return Request::Help;
-    if (version) return Request::Version;
-    return Request::Serve;
+    if (version) arguments.request = Request::Version;
+    if (help) arguments.request = Request::Help;
+    return arguments;
 }
 
 // Reads, handles and answers messages one at a time until the input ends or the client says `exit`.
-Expected<void, IoError> serve(std::istream& in, std::ostream& out) {
+Expected<void, IoError> serve(std::istream& in, std::ostream& out, const bool reuse) {
     quellin::lsp::Server server = quellin::lsp::Server::create();
+    server.reuse = reuse;
     for (;;) {
         QN_TRY_ASSIGN(std::optional<nlohmann::json> message, quellin::lsp::read_message(in));
         if (!message) return {};
@@ -78,16 +88,16 @@ Expected<void, IoError> serve(std::istream& in, std::ostream& out) {
 }  // namespace
 
 int main(const int argc, char** argv) {
-    const Expected<Request, std::string_view> request = read_arguments(argc, argv);
-    if (!request) {
-        std::cerr << "quellin-lsp: unknown argument '" << request.error() << "'; see 'quellin-lsp --help'\n";
+    const Expected<Arguments, std::string_view> arguments = read_arguments(argc, argv);
+    if (!arguments) {
+        std::cerr << "quellin-lsp: unknown argument '" << arguments.error() << "'; see 'quellin-lsp --help'\n";
         return kUsageError;
     }
-    if (*request == Request::Help) {
+    if (arguments->request == Request::Help) {
         std::cout << kHelp;
         return kServed;
     }
-    if (*request == Request::Version) {
+    if (arguments->request == Request::Version) {
         std::cout << quellin::lsp::kServerName << " " << quellin::lsp::kServerVersion << "\n";
         return kServed;
     }
@@ -98,7 +108,7 @@ int main(const int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     quellin::lsp::keep_freed_memory();
 
-    const Expected<void, IoError> served = serve(std::cin, std::cout);
+    const Expected<void, IoError> served = serve(std::cin, std::cout, arguments->reuse);
     if (!served) {
         std::cerr << "Error: " << served.error().description << "\n";
         return kIoFailed;

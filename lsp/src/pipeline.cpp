@@ -28,8 +28,9 @@ CheckOutcome failed(const uint32_t line, const uint32_t column, std::string mess
     return outcome;
 }
 
-CheckOutcome check_single_file(ast::Program program) {
+CheckOutcome check_single_file(ast::Program program, const bool cached) {
     CheckOutcome outcome;
+    if (cached) outcome.work.emplace();
     const Expected<void, typeck::TypeError> checked = typeck::check_program(program, &outcome.tables);
     if (!checked) {
         const typeck::TypeError& error = checked.error();
@@ -62,7 +63,7 @@ std::string bounded_message(std::string message) {
 }
 
 CheckOutcome check_document(const std::string_view text, const std::optional<std::filesystem::path>& path,
-                            const std::optional<std::filesystem::path>& stdlib_dir) {
+                            const std::optional<std::filesystem::path>& stdlib_dir, CheckCaches* const caches) {
     // The same bound as for files read from disk: an editor buffer may be larger than any file the
     // loader would read.
     if (text.size() > kMaxSourceFileBytes) {
@@ -75,11 +76,18 @@ CheckOutcome check_document(const std::string_view text, const std::optional<std
     }
     ast::Program program = std::move(parsed).value();
 
-    if (!imports_anything(program)) return check_single_file(std::move(program));
+    if (!imports_anything(program)) return check_single_file(std::move(program), caches != nullptr);
     if (!path) return CheckOutcome{};
 
-    Expected<std::vector<Module>, ModuleError> loaded = load_modules_with_stdlib(*path, stdlib_dir);
+    Expected<std::vector<Module>, ModuleError> loaded =
+        load_modules_with_stdlib(*path, stdlib_dir, caches != nullptr ? &caches->trees : nullptr);
     if (!loaded) return module_error_outcome(loaded.error(), *path);
+    CheckOutcome outcome;
+    if (caches != nullptr) {
+        // The saved document's tree too: the next check reads the same bytes again.
+        outcome.work.emplace();
+        for (const Module& module : *loaded) outcome.work->trees.push_back(module.program);
+    }
 
     // The saved file decides which modules take part; the buffer decides what the document declares.
     const std::string own_name = path->stem().string();
@@ -93,8 +101,9 @@ CheckOutcome check_document(const std::string_view text, const std::optional<std
         }
     }
 
-    CheckOutcome outcome;
-    const Expected<void, typeck::ModuleTypeError> checked = typeck::check_modules(modules, &outcome.tables);
+    const Expected<void, typeck::ModuleTypeError> checked =
+        typeck::check_modules(modules, &outcome.tables, caches != nullptr ? &caches->results : nullptr);
+    if (outcome.work) outcome.work->results = outcome.tables.results();
     outcome.modules = std::move(modules);
     outcome.for_hover = checked.has_value();
     if (checked) return outcome;

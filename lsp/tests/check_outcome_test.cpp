@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "lsp/server.hpp"
+#include "process.hpp"
 
 namespace quellin::lsp {
 namespace {
@@ -66,6 +67,49 @@ TEST(HandleOutcome, HoldsWhatTheAnswerLeavesBehind) {
                                                            : std::vector<std::string>{},
                   step.remembered);
     }
+}
+
+// What the server holds for reuse is what the latest checks of the open documents used: two documents
+// sharing a module hold it until both are closed, and then nothing is held.
+TEST(HandleOutcome, ClosingEveryDocumentReleasesWhatIsHeldForReuse) {
+    const testing::TempDir dir;
+    dir.write("shared.qn", "/// One.\npub fn one() -> Int = 1\n");
+    dir.write("own.qn", "/// Two.\npub fn two() -> Int = 2\n");
+    const std::string text_a = "import shared\nimport own\nlet a = shared.one() + own.two()\n";
+    const std::string text_b = "import shared\nlet b = shared.one()\n";
+    dir.write("a.qn", text_a);
+    dir.write("b.qn", text_b);
+    const auto open = [&](const std::string& name, const std::string& text) {
+        return json{{"method", "textDocument/didOpen"},
+                    {"params", {{"textDocument", {{"uri", dir.uri(name)}, {"text", text}}}}}};
+    };
+    const auto close = [&](const std::string& name) {
+        return json{{"method", "textDocument/didClose"}, {"params", {{"textDocument", {{"uri", dir.uri(name)}}}}}};
+    };
+    struct Step {
+        const char* what;
+        json message;
+        std::size_t trees;    // syntax trees the parse cache could hand out
+        std::size_t results;  // imported modules' results the checker could take over
+    };
+    const Step steps[] = {
+        {"a open: its three files, two imported modules", open("a.qn", text_a), 3, 2},
+        {"b open too: its own file more", open("b.qn", text_b), 4, 2},
+        {"a closed: what b used", close("a.qn"), 2, 1},
+        {"b closed: nothing", close("b.qn"), 0, 0},
+    };
+    Server server;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        {
+            const HandleOutcome outcome = server.handle(step.message);
+            ASSERT_EQ(outcome.messages.size(), 1u);
+            EXPECT_EQ(outcome.messages[0]["params"]["diagnostics"], json::array());
+        }  // freed as the main loop frees it, once the answer is written
+        EXPECT_EQ(server.caches.trees.live(), step.trees);
+        EXPECT_EQ(server.caches.results.live(), step.results);
+    }
+    EXPECT_TRUE(server.latest_work.empty());
 }
 
 }  // namespace

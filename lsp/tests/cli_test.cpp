@@ -56,6 +56,7 @@ TEST(LspCommandLine, HelpVersionAndTheArgumentsClientsPass) {
                   {{"--stdio"}, 0, "", {}, ""},
                   {{"--clientProcessId=4242"}, 0, "", {}, ""},
                   {{"--clientProcessId=4242", "--stdio"}, 0, "", {}, ""},
+                  {{"--no-reuse"}, 0, "", {}, ""},  // unlisted: for timing checks from scratch
                   // Anything else, wherever it stands, is refused before anything is served or printed.
                   {{"--bogus"}, 2, "", {}, "quellin-lsp: unknown argument '--bogus" + unknown},
                   {{"--help", "--bogus"}, 2, "", {}, "quellin-lsp: unknown argument '--bogus" + unknown},

@@ -5,11 +5,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "ast/ast.hpp"
+#include "modules/parse_cache.hpp"
 #include "typeck/check.hpp"
 
 namespace quellin::lsp {
@@ -25,6 +28,23 @@ struct CheckError {
     std::string message;
 };
 
+// Work that checks of documents can take over from earlier checks: the syntax trees of files read
+// again with the same bytes, and the results of imported modules whose trees and imported interfaces
+// are unchanged. Owned by the caller and given to each check, one at a time. It owns none of that
+// work: it hands out only what is still held, by the outcome of a check (`work`) or by whoever took
+// that from the outcome.
+struct CheckCaches {
+    ParseCache trees;
+    typeck::ModuleResults results;
+};
+
+// What a check that loaded a program read from disk and found of its imported modules: while it is
+// held, later checks given the same caches can take it over.
+struct CheckedWork {
+    std::vector<std::shared_ptr<const ast::Program>> trees;
+    std::vector<std::shared_ptr<const typeck::ModuleResult>> results;
+};
+
 // What one check of a document found, and the syntax trees and checker's tables of the modules it
 // type-checked. Freeing those of a large program takes milliseconds, so they are freed with the
 // outcome, and its holder decides when (the server: once the answer is written).
@@ -36,6 +56,9 @@ struct CheckOutcome {
     bool for_hover = false;
     // No answer reads them.
     typeck::CheckTables tables;
+    // Present when the check was given caches and got past the document's own syntax and the loading
+    // of its imports; empty for a document without imports, which takes nothing over.
+    std::optional<CheckedWork> work;
 };
 
 // Messages quote the document (names, tokens, types, file paths), so a document written to be
@@ -52,7 +75,8 @@ inline constexpr std::string_view kSingleFileModule = "main";
 // Checks a document's text. `path` is the document's file, absent when it has none (an unsaved
 // buffer); a document with imports and no file is not checked at all. Imported modules, and the list
 // of imports itself, come from the saved files; the document's own declarations come from `text`.
+// With `caches`, the check takes over what it can of earlier checks' work; the answer is the same.
 CheckOutcome check_document(std::string_view text, const std::optional<std::filesystem::path>& path,
-                            const std::optional<std::filesystem::path>& stdlib_dir);
+                            const std::optional<std::filesystem::path>& stdlib_dir, CheckCaches* caches = nullptr);
 
 }  // namespace quellin::lsp

@@ -23,9 +23,9 @@ struct HandleOutcome {
     std::vector<nlohmann::json> messages;
     bool keep_running = true;
     // What nothing reads any more: the check that the messages answer, if any, with its tables, and in
-    // place of its modules those that hover remembered before (when hover took its modules); on a close,
-    // the modules hover forgot. It goes with the outcome, so that it is freed once the messages are
-    // written.
+    // place of its modules and work those that hover and `latest_work` held before (when they took the
+    // check's); on a close, what they forgot. It goes with the outcome, so that it is freed once the
+    // messages are written.
     CheckOutcome check;
 };
 
@@ -37,6 +37,14 @@ struct Server {
     std::unordered_map<std::string, ModuleList> hover_modules;
     // How hover text is written for this client, decided by its latest `initialize`.
     HoverFormat hover_markup = HoverFormat::Markdown;
+    // Whether checks take over work from earlier ones: trees of unchanged files, results of unchanged
+    // imported modules. Without it every check starts from scratch; the answers are the same.
+    bool reuse = true;
+    CheckCaches caches;
+    // For each open document, the work of its latest check that loaded its program (a check that
+    // stops at a syntax error in the document, or fails to load, leaves it; a check of a document
+    // without imports empties it). What the caches can hand out is what these hold.
+    std::unordered_map<std::string, CheckedWork> latest_work;
 
     // A server with nothing open and the standard library found by `find_stdlib_dir`.
     static Server create();

@@ -174,9 +174,6 @@ std::optional<std::string> root_ident(const ast::Expr& expr);
 // True when every path through `stmts` ends in a return.
 bool block_definitely_returns(const ast::Vec<ast::Stmt>& stmts);
 
-// The record or enum names that a type contains by value (tuples looked through).
-std::vector<std::string> direct_value_deps(const Type& type);
-
 // Rewrites a module's own type into the form its importers see, or describes the offending type.
 Expected<Type, std::string> rewrite_exported_type(const Type& type, const std::string& module,
                                                   const NameSet& pub_types,

@@ -190,6 +190,9 @@ public:
     std::string module;
     std::vector<size_t> lambda_bases;
     std::optional<Type> ret;
+    // The generic calls checked, by (line, column), kept only while `record_generic_calls` is set: the
+    // tables of instantiations are for check_modules_info's callers, and the server's checks skip them.
+    bool record_generic_calls = false;
     std::map<std::pair<uint32_t, uint32_t>, CallInst> generic_calls;
     NameSet tests;
     // The interfaces of the imported modules, by module name. They belong to the caller (the interfaces of

@@ -100,6 +100,7 @@ Expected<Variants, std::string> rewrite_variants(const Variants& variants, const
 
 // `info`, when given, gathers the module's generic calls and instances.
 Status check_module(Checker& c, const ModuleRef& m, bool is_entry, Apis& apis, CheckInfo* info) {
+    c.record_generic_calls = info != nullptr;
     QN_TRY(c.install_imports(m.program, apis));
     if (!is_entry) QN_TRY(check_declarations_only(m.program));
     QN_TRY(c.collect_types(m.program));

@@ -1,7 +1,8 @@
 #pragma once
 // The state of checking one module, and every checking operation. The operations are spread over
 // the files of this folder by concern: scopes and function bodies, type resolution, builtin methods,
-// value cycles, module checking, statements, expressions, calls, patterns and generics.
+// value cycles, the declaration passes, interfaces, statements, expressions, calls, patterns and
+// generics; modules.cpp runs them module by module.
 
 #include <array>
 #include <cstddef>
@@ -174,7 +175,8 @@ std::optional<std::string> root_ident(const ast::Expr& expr);
 // True when every path through `stmts` ends in a return.
 bool block_definitely_returns(const ast::Vec<ast::Stmt>& stmts);
 
-// Rewrites a module's own type into the form its importers see, or describes the offending type.
+// Rewrites a module's own type into the form its importers see, or describes the offending type
+// (interface.cpp).
 Expected<Type, std::string> rewrite_exported_type(const Type& type, const std::string& module,
                                                   const NameSet& pub_types,
                                                   const NameMap<Instance>& instances);
@@ -232,11 +234,13 @@ public:
     Status check_value_cycles(const ast::Program& program);
     Status check_value_cycle(const std::string& name, std::vector<std::string>& path, const ast::Program& program);
 
-    // ---- Module checking (modules.cpp) ----
+    // ---- Declaration passes (declarations.cpp) ----
     // `modules` keeps pointers into `apis`, which must outlive this checker.
     Status install_imports(const ast::Program& program, const Apis& apis);
     Status collect_types(const ast::Program& program);
     Status collect_fns(const ast::Program& program);
+
+    // ---- Interfaces (interface.cpp) ----
     TypeError module_member_err(const std::string& m, const std::string& member, Span pos) const;
     Expected<ModuleApi, TypeError> compute_interface(const ast::Program& program) const;
 

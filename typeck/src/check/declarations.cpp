@@ -1,0 +1,223 @@
+// The declaration passes over a module's top-level statements: its imports installed, then every record
+// and enum, then every function signature, so that the statements checked afterwards may use any
+// declaration wherever it is written.
+
+#include <algorithm>
+#include <cstddef>
+
+#include "check/checker.hpp"
+#include "check/prefetch.hpp"
+
+namespace quellin::typeck {
+
+Status Checker::install_imports(const ast::Program& program, const Apis& apis) {
+    bool seen_other = false;
+    NameSet imported;
+    for (const ast::Stmt& stmt : program.stmts) {
+        const auto* import = ast::as<ast::StmtKind::Import>(stmt);
+        if (!import) {
+            seen_other = true;
+            continue;
+        }
+        const std::string& m = import->module;
+        if (seen_other) return fail(TypeDiag::ImportAfterDeclaration, stmt.span, m);
+        if (m == module) return fail(TypeDiag::ImportsItself, stmt.span, m);
+        if (!imported.insert(m).second) return fail(TypeDiag::ImportedTwice, stmt.span, m);
+        const auto found = apis.find(m);
+        if (found == apis.end()) return fail(TypeDiag::UnknownImportedModule, stmt.span, m);
+        const ModuleApi& api = found->second;
+        for (const auto& [key, instance] : api.instances) instances.emplace(key, instance);
+        for (const auto& [name, generic] : api.generic_records)
+            generic_records.insert_or_assign(m + "." + name, generic);
+        for (const auto& [name, generic] : api.generic_enums) generic_enums.insert_or_assign(m + "." + name, generic);
+        for (const auto& [name, fields] : api.records) {
+            records.insert_or_assign(m + "." + name, fields);
+            for (const auto& field : fields) install_type_closure(field.second, apis);
+        }
+        for (const auto& [name, variants] : api.enums) {
+            enums.insert_or_assign(m + "." + name, variants);
+            for (const auto& variant : variants) {
+                for (const auto& field : variant.second) install_type_closure(field.second, apis);
+            }
+        }
+        // The types that the generics and the functions mention, from modules this one may not import
+        // itself: a value of such a type reaches this module through them (a call's result, a field of
+        // an instance), and its fields and variants must be known here as the declaring module knows them.
+        for (const auto& entry : api.generic_records) {
+            for (const auto& field : entry.second.fields) install_type_closure(field.second, apis);
+        }
+        for (const auto& entry : api.generic_enums) {
+            for (const auto& variant : entry.second.variants) {
+                for (const auto& field : variant.second) install_type_closure(field.second, apis);
+            }
+        }
+        for (const auto& entry : api.fns) {
+            for (const Type& param : entry.second.params) install_type_closure(param, apis);
+            install_type_closure(entry.second.ret, apis);
+        }
+        modules.insert_or_assign(m, &api);
+        module_order.push_back(m);
+    }
+    return {};
+}
+
+Status Checker::collect_types(const ast::Program& program) {
+    // Pass 1: every record and enum name is known before any field is resolved, so declarations may
+    // refer to each other and to themselves in any order.
+    for (std::size_t i = 0; i < program.stmts.size(); ++i) {
+        prefetch_declarations_ahead<ast::StmtKind::RecordDecl>(program.stmts, i);
+        prefetch_declarations_ahead<ast::StmtKind::EnumDecl>(program.stmts, i);
+        const ast::Stmt& stmt = program.stmts[i];
+        const auto* record = ast::as<ast::StmtKind::RecordDecl>(stmt);
+        const auto* enum_decl = ast::as<ast::StmtKind::EnumDecl>(stmt);
+        if (!record && !enum_decl) continue;
+        const std::string& n = record ? record->name : enum_decl->name;
+        if (is_builtin_name(n)) {
+            return fail(record ? TypeDiag::BuiltinRecordName : TypeDiag::BuiltinEnumName, stmt.span, n);
+        }
+        if (records.contains(n)) {
+            return fail(record ? TypeDiag::RecordDeclaredTwice : TypeDiag::EnumNamedLikeRecord, stmt.span, n);
+        }
+        if (enums.contains(n)) {
+            return fail(record ? TypeDiag::RecordNamedLikeEnum : TypeDiag::EnumDeclaredTwice, stmt.span, n);
+        }
+        if (modules.contains(n)) {
+            return fail(record ? TypeDiag::RecordNamedLikeModule : TypeDiag::EnumNamedLikeModule, stmt.span, n);
+        }
+        if (generic_records.contains(n) || generic_enums.contains(n)) {
+            return fail(TypeDiag::TypeDeclaredTwice, stmt.span, n);
+        }
+        const auto& params = record ? record->type_params : enum_decl->type_params;
+        if (record && params.empty()) records.emplace(n, Fields{});
+        if (record && !params.empty()) generic_records.emplace(n, GenericRecord{params, {}});
+        if (!record && params.empty()) enums.emplace(n, Variants{});
+        if (!record && !params.empty()) generic_enums.emplace(n, GenericEnum{params, {}});
+    }
+
+    // Pass 2a: record fields.
+    for (std::size_t i = 0; i < program.stmts.size(); ++i) {
+        prefetch_declarations_ahead<ast::StmtKind::RecordDecl>(program.stmts, i);
+        const ast::Stmt& stmt = program.stmts[i];
+        const auto* record = ast::as<ast::StmtKind::RecordDecl>(stmt);
+        if (!record) continue;
+        type_params = record->type_params;
+        Fields fields;
+        SeenNames field_names;
+        for (const ast::FieldDef& field : record->fields) {
+            if (!field_names.insert(field.name)) {
+                return fail(TypeDiag::DuplicateRecordField, field.span, field.name, record->name);
+            }
+            QN_TRY_ASSIGN(Type ty, resolve_type(field.ty));
+            fields.emplace_back(field.name, std::move(ty));
+        }
+        for (const std::string& param : record->type_params) {
+            const bool mentioned = std::any_of(fields.begin(), fields.end(),
+                                               [&](const auto& f) { return mentions_generic_m(f.second, param); });
+            if (!mentioned) return fail(TypeDiag::RecordTypeParamUnused, stmt.span, param, record->name);
+        }
+        if (record->type_params.empty()) {
+            const auto entry = records.find(record->name);
+            if (entry == records.end()) internal_fault("record collected in the first pass");
+            entry->second = std::move(fields);
+        } else {
+            const auto entry = generic_records.find(record->name);
+            if (entry == generic_records.end()) internal_fault("generic record collected in the first pass");
+            entry->second.fields = std::move(fields);
+        }
+    }
+
+    // Pass 2b: enum variants, after all records.
+    for (std::size_t i = 0; i < program.stmts.size(); ++i) {
+        prefetch_declarations_ahead<ast::StmtKind::EnumDecl>(program.stmts, i);
+        const ast::Stmt& stmt = program.stmts[i];
+        const auto* enum_decl = ast::as<ast::StmtKind::EnumDecl>(stmt);
+        if (!enum_decl) continue;
+        type_params = enum_decl->type_params;
+        Variants variants;
+        SeenNames variant_names;
+        for (const ast::VariantDef& variant : enum_decl->variants) {
+            if (is_reserved_builtin_name(variant.name)) {
+                return fail(TypeDiag::BuiltinVariantName, variant.span, variant.name);
+            }
+            if (!variant_names.insert(variant.name)) {
+                return fail(TypeDiag::DuplicateVariant, variant.span, variant.name, enum_decl->name);
+            }
+            Fields payload;
+            SeenNames payload_names;
+            for (const ast::FieldDef& field : variant.fields) {
+                if (!payload_names.insert(field.name)) {
+                    return fail(TypeDiag::DuplicateVariantField, field.span, field.name, enum_decl->name,
+                                variant.name);
+                }
+                QN_TRY_ASSIGN(Type ty, resolve_type(field.ty));
+                payload.emplace_back(field.name, std::move(ty));
+            }
+            variants.emplace_back(variant.name, std::move(payload));
+        }
+        for (const std::string& param : enum_decl->type_params) {
+            const bool mentioned = std::any_of(variants.begin(), variants.end(), [&](const auto& v) {
+                return std::any_of(v.second.begin(), v.second.end(),
+                                   [&](const auto& f) { return mentions_generic_m(f.second, param); });
+            });
+            if (!mentioned) return fail(TypeDiag::EnumTypeParamUnused, stmt.span, param, enum_decl->name);
+        }
+        if (enum_decl->type_params.empty()) {
+            const auto entry = enums.find(enum_decl->name);
+            if (entry == enums.end()) internal_fault("enum collected in the first pass");
+            entry->second = std::move(variants);
+        } else {
+            const auto entry = generic_enums.find(enum_decl->name);
+            if (entry == generic_enums.end()) internal_fault("generic enum collected in the first pass");
+            entry->second.variants = std::move(variants);
+        }
+    }
+    type_params.clear();
+    return {};
+}
+
+Status Checker::collect_fns(const ast::Program& program) {
+    const auto declared = static_cast<std::size_t>(std::count_if(
+        program.stmts.begin(), program.stmts.end(),
+        [](const ast::Stmt& stmt) { return ast::as<ast::StmtKind::FnDecl>(stmt) != nullptr; }));
+    fns.reserve(fns.size() + declared);
+    collected_sigs_.reserve(declared);
+    for (std::size_t i = 0; i < program.stmts.size(); ++i) {
+        prefetch_declarations_ahead<ast::StmtKind::FnDecl>(program.stmts, i);
+        const ast::Stmt& stmt = program.stmts[i];
+        const auto* fn = ast::as<ast::StmtKind::FnDecl>(stmt);
+        if (!fn) continue;
+        const std::string& f = fn->name;
+        if (is_reserved_builtin_name(f)) return fail(TypeDiag::ReservedFunctionName, stmt.span, f);
+        // The entry is made here and filled below; any error on the way ends the whole check.
+        const auto [entry, added] = fns.try_emplace(f);
+        if (!added) return fail(TypeDiag::FunctionDeclaredTwice, stmt.span, f);
+        if (records.contains(f)) return fail(TypeDiag::FunctionNamedLikeRecord, stmt.span, f);
+        if (enums.contains(f)) return fail(TypeDiag::FunctionNamedLikeEnum, stmt.span, f);
+        if (modules.contains(f)) return fail(TypeDiag::FunctionNamedLikeModule, stmt.span, f);
+        for (const std::string& param : fn->type_params) {
+            if (records.contains(param) || enums.contains(param)) {
+                return fail(TypeDiag::TypeParamShadowsType, stmt.span, param);
+            }
+        }
+
+        type_params = fn->type_params;
+        FnSig sig{fn->type_params, {}, Type::void_()};
+        QN_TRY_ASSIGN(sig.params, resolve_param_types(fn->params));
+        QN_TRY_ASSIGN(sig.ret, resolve_type(fn->ret));
+
+        for (const std::string& param : fn->type_params) {
+            const bool mentioned = std::any_of(sig.params.begin(), sig.params.end(),
+                                               [&](const Type& ty) { return mentions_generic_m(ty, param); });
+            if (!mentioned) return fail(TypeDiag::FunctionTypeParamUnused, stmt.span, param, f);
+        }
+        if (f == "main" && (!sig.params.empty() || sig.ret != Type::void_())) {
+            return fail(TypeDiag::MainSignature, stmt.span);
+        }
+        entry->second = std::move(sig);
+        collected_sigs_.emplace_back(fn, &entry->second);
+    }
+    type_params.clear();
+    return {};
+}
+
+}  // namespace quellin::typeck

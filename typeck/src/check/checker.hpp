@@ -239,6 +239,12 @@ public:
     Status install_imports(const ast::Program& program, const Apis& apis);
     Status collect_types(const ast::Program& program);
     Status collect_fns(const ast::Program& program);
+    // A declaration's type parameter must be inferable: some type that calls or constructions check a
+    // value against (a parameter of the function, a field of the record, a payload field of the enum)
+    // mentions it. The first of `type_params` that no type of `declared` (the function's parameter types,
+    // the record's Fields or the enum's Variants) mentions, or null.
+    template <class Declared>
+    const std::string* first_uninferable(const std::vector<std::string>& type_params, const Declared& declared) const;
 
     // ---- Interfaces (interface.cpp) ----
     TypeError module_member_err(const std::string& m, const std::string& member, Span pos) const;

@@ -10,6 +10,34 @@
 
 namespace quellin::typeck {
 
+namespace {
+
+// Whether `found` holds for some type that a declaration checks values against: a function's parameter
+// types, a record's field types, an enum's payload field types.
+bool any_declared(const std::vector<Type>& params, const auto& found) {
+    return std::any_of(params.begin(), params.end(), found);
+}
+
+bool any_declared(const Fields& fields, const auto& found) {
+    return std::any_of(fields.begin(), fields.end(), [&](const auto& field) { return found(field.second); });
+}
+
+bool any_declared(const Variants& variants, const auto& found) {
+    return std::any_of(variants.begin(), variants.end(),
+                       [&](const auto& variant) { return any_declared(variant.second, found); });
+}
+
+}  // namespace
+
+template <class Declared>
+const std::string* Checker::first_uninferable(const std::vector<std::string>& type_params,
+                                              const Declared& declared) const {
+    for (const std::string& param : type_params) {
+        if (!any_declared(declared, [&](const Type& ty) { return mentions_generic_m(ty, param); })) return &param;
+    }
+    return nullptr;
+}
+
 Status Checker::install_imports(const ast::Program& program, const Apis& apis) {
     bool seen_other = false;
     NameSet imported;
@@ -110,10 +138,8 @@ Status Checker::collect_types(const ast::Program& program) {
             QN_TRY_ASSIGN(Type ty, resolve_type(field.ty));
             fields.emplace_back(field.name, std::move(ty));
         }
-        for (const std::string& param : record->type_params) {
-            const bool mentioned = std::any_of(fields.begin(), fields.end(),
-                                               [&](const auto& f) { return mentions_generic_m(f.second, param); });
-            if (!mentioned) return fail(TypeDiag::RecordTypeParamUnused, stmt.span, param, record->name);
+        if (const std::string* param = first_uninferable(record->type_params, fields)) {
+            return fail(TypeDiag::RecordTypeParamUnused, stmt.span, *param, record->name);
         }
         if (record->type_params.empty()) {
             const auto entry = records.find(record->name);
@@ -154,12 +180,8 @@ Status Checker::collect_types(const ast::Program& program) {
             }
             variants.emplace_back(variant.name, std::move(payload));
         }
-        for (const std::string& param : enum_decl->type_params) {
-            const bool mentioned = std::any_of(variants.begin(), variants.end(), [&](const auto& v) {
-                return std::any_of(v.second.begin(), v.second.end(),
-                                   [&](const auto& f) { return mentions_generic_m(f.second, param); });
-            });
-            if (!mentioned) return fail(TypeDiag::EnumTypeParamUnused, stmt.span, param, enum_decl->name);
+        if (const std::string* param = first_uninferable(enum_decl->type_params, variants)) {
+            return fail(TypeDiag::EnumTypeParamUnused, stmt.span, *param, enum_decl->name);
         }
         if (enum_decl->type_params.empty()) {
             const auto entry = enums.find(enum_decl->name);
@@ -205,10 +227,8 @@ Status Checker::collect_fns(const ast::Program& program) {
         QN_TRY_ASSIGN(sig.params, resolve_param_types(fn->params));
         QN_TRY_ASSIGN(sig.ret, resolve_type(fn->ret));
 
-        for (const std::string& param : fn->type_params) {
-            const bool mentioned = std::any_of(sig.params.begin(), sig.params.end(),
-                                               [&](const Type& ty) { return mentions_generic_m(ty, param); });
-            if (!mentioned) return fail(TypeDiag::FunctionTypeParamUnused, stmt.span, param, f);
+        if (const std::string* param = first_uninferable(fn->type_params, sig.params)) {
+            return fail(TypeDiag::FunctionTypeParamUnused, stmt.span, *param, f);
         }
         if (f == "main" && (!sig.params.empty() || sig.ret != Type::void_())) {
             return fail(TypeDiag::MainSignature, stmt.span);

@@ -136,6 +136,9 @@ bool is_builtin_name(std::string_view name);
 // Names that no function, variable or enum variant may take.
 bool is_reserved_builtin_name(std::string_view name);
 
+// The kinds of declaration that take a name, for the rule of which names each may not take.
+enum class NameUse : uint8_t { Record, Enum, Function, Variable, Variant };
+
 // How a call names its callee in messages: f, m.f, push, or nothing for a function value. Kept as pieces
 // and joined only when a message is written, since nearly every call checks clean.
 struct CalleeName {
@@ -239,6 +242,10 @@ public:
     Status install_imports(const ast::Program& program, const Apis& apis);
     Status collect_types(const ast::Program& program);
     Status collect_fns(const ast::Program& program);
+    // The one rule for new names: fails when `name`, taken by a declaration of the kind `use`, is a
+    // builtin name or already names a function, record, enum, module or generic type that counts against
+    // that kind.
+    Status check_name_free(const std::string& name, NameUse use, Span pos) const;
     // A declaration's type parameter must be inferable: some type that calls or constructions check a
     // value against (a parameter of the function, a field of the record, a payload field of the enum)
     // mentions it. The first of `type_params` that no type of `declared` (the function's parameter types,

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <iterator>
+#include <optional>
 
 #include "check/checker.hpp"
 #include "check/prefetch.hpp"
@@ -27,7 +29,53 @@ bool any_declared(const Variants& variants, const auto& found) {
                        [&](const auto& variant) { return any_declared(variant.second, found); });
 }
 
+// The message for a name already taken, for each kind of declaration (rows, in NameUse's order) and
+// each holder of the name (columns, in the order they are looked at, builtin names first); an empty
+// entry: that holder does not count against this kind. Records and enums may take no builtin name at all; functions, variables
+// and variants only no builtin function or constructor.
+struct NameClashes {
+    bool every_builtin;
+    TypeDiag builtin;
+    std::optional<TypeDiag> function;
+    std::optional<TypeDiag> record;
+    std::optional<TypeDiag> enum_;
+    std::optional<TypeDiag> module;
+    std::optional<TypeDiag> generic_type;
+};
+
+constexpr NameClashes kNameClashes[] = {
+    // Record
+    {true, TypeDiag::BuiltinRecordName, std::nullopt, TypeDiag::RecordDeclaredTwice, TypeDiag::RecordNamedLikeEnum,
+     TypeDiag::RecordNamedLikeModule, TypeDiag::TypeDeclaredTwice},
+    // Enum
+    {true, TypeDiag::BuiltinEnumName, std::nullopt, TypeDiag::EnumNamedLikeRecord, TypeDiag::EnumDeclaredTwice,
+     TypeDiag::EnumNamedLikeModule, TypeDiag::TypeDeclaredTwice},
+    // Function
+    {false, TypeDiag::ReservedFunctionName, TypeDiag::FunctionDeclaredTwice, TypeDiag::FunctionNamedLikeRecord,
+     TypeDiag::FunctionNamedLikeEnum, TypeDiag::FunctionNamedLikeModule, std::nullopt},
+    // Variable
+    {false, TypeDiag::ReservedVariableName, TypeDiag::VariableNamedLikeFunction, TypeDiag::VariableNamedLikeRecord,
+     TypeDiag::VariableNamedLikeEnum, TypeDiag::VariableNamedLikeModule, std::nullopt},
+    // Variant
+    {false, TypeDiag::BuiltinVariantName, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt},
+};
+static_assert(std::size(kNameClashes) == static_cast<std::size_t>(NameUse::Variant) + 1);
+
 }  // namespace
+
+Status Checker::check_name_free(const std::string& name, NameUse use, Span pos) const {
+    const NameClashes& clashes = kNameClashes[static_cast<std::size_t>(use)];
+    const bool builtin = clashes.every_builtin ? is_builtin_name(name) : is_reserved_builtin_name(name);
+    if (builtin) return fail(clashes.builtin, pos, name);
+    if (clashes.function && fns.contains(name)) return fail(*clashes.function, pos, name);
+    if (clashes.record && records.contains(name)) return fail(*clashes.record, pos, name);
+    if (clashes.enum_ && enums.contains(name)) return fail(*clashes.enum_, pos, name);
+    if (clashes.module && modules.contains(name)) return fail(*clashes.module, pos, name);
+    if (clashes.generic_type && (generic_records.contains(name) || generic_enums.contains(name))) {
+        return fail(*clashes.generic_type, pos, name);
+    }
+    return {};
+}
 
 template <class Declared>
 const std::string* Checker::first_uninferable(const std::vector<std::string>& type_params,
@@ -100,21 +148,7 @@ Status Checker::collect_types(const ast::Program& program) {
         const auto* enum_decl = ast::as<ast::StmtKind::EnumDecl>(stmt);
         if (!record && !enum_decl) continue;
         const std::string& n = record ? record->name : enum_decl->name;
-        if (is_builtin_name(n)) {
-            return fail(record ? TypeDiag::BuiltinRecordName : TypeDiag::BuiltinEnumName, stmt.span, n);
-        }
-        if (records.contains(n)) {
-            return fail(record ? TypeDiag::RecordDeclaredTwice : TypeDiag::EnumNamedLikeRecord, stmt.span, n);
-        }
-        if (enums.contains(n)) {
-            return fail(record ? TypeDiag::RecordNamedLikeEnum : TypeDiag::EnumDeclaredTwice, stmt.span, n);
-        }
-        if (modules.contains(n)) {
-            return fail(record ? TypeDiag::RecordNamedLikeModule : TypeDiag::EnumNamedLikeModule, stmt.span, n);
-        }
-        if (generic_records.contains(n) || generic_enums.contains(n)) {
-            return fail(TypeDiag::TypeDeclaredTwice, stmt.span, n);
-        }
+        QN_TRY(check_name_free(n, record ? NameUse::Record : NameUse::Enum, stmt.span));
         const auto& params = record ? record->type_params : enum_decl->type_params;
         if (record && params.empty()) records.emplace(n, Fields{});
         if (record && !params.empty()) generic_records.emplace(n, GenericRecord{params, {}});
@@ -162,9 +196,7 @@ Status Checker::collect_types(const ast::Program& program) {
         Variants variants;
         SeenNames variant_names;
         for (const ast::VariantDef& variant : enum_decl->variants) {
-            if (is_reserved_builtin_name(variant.name)) {
-                return fail(TypeDiag::BuiltinVariantName, variant.span, variant.name);
-            }
+            QN_TRY(check_name_free(variant.name, NameUse::Variant, variant.span));
             if (!variant_names.insert(variant.name)) {
                 return fail(TypeDiag::DuplicateVariant, variant.span, variant.name, enum_decl->name);
             }
@@ -209,13 +241,9 @@ Status Checker::collect_fns(const ast::Program& program) {
         const auto* fn = ast::as<ast::StmtKind::FnDecl>(stmt);
         if (!fn) continue;
         const std::string& f = fn->name;
-        if (is_reserved_builtin_name(f)) return fail(TypeDiag::ReservedFunctionName, stmt.span, f);
+        QN_TRY(check_name_free(f, NameUse::Function, stmt.span));
         // The entry is made here and filled below; any error on the way ends the whole check.
-        const auto [entry, added] = fns.try_emplace(f);
-        if (!added) return fail(TypeDiag::FunctionDeclaredTwice, stmt.span, f);
-        if (records.contains(f)) return fail(TypeDiag::FunctionNamedLikeRecord, stmt.span, f);
-        if (enums.contains(f)) return fail(TypeDiag::FunctionNamedLikeEnum, stmt.span, f);
-        if (modules.contains(f)) return fail(TypeDiag::FunctionNamedLikeModule, stmt.span, f);
+        const auto entry = fns.try_emplace(f).first;
         for (const std::string& param : fn->type_params) {
             if (records.contains(param) || enums.contains(param)) {
                 return fail(TypeDiag::TypeParamShadowsType, stmt.span, param);

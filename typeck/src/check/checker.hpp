@@ -254,7 +254,11 @@ public:
     const std::string* first_uninferable(const std::vector<std::string>& type_params, const Declared& declared) const;
 
     // ---- Interfaces (interface.cpp) ----
+    // What an importer is told when `m.member` names nothing that the imported module `m` exports:
+    // written where a value, call, construction or pattern goes (a function or a type), or where a type
+    // goes.
     TypeError module_member_err(const std::string& m, const std::string& member, Span pos) const;
+    TypeError module_type_err(const std::string& m, const std::string& name, Span pos) const;
     Expected<ModuleApi, TypeError> compute_interface(const ast::Program& program) const;
 
     // ---- Statements (stmts.cpp) ----
@@ -356,6 +360,8 @@ private:
     std::vector<std::pair<const ast::StmtKind::FnDecl*, const FnSig*>> collected_sigs_;
     std::size_t next_collected_sig_ = 0;
     const FnSig& signature_of(const ast::StmtKind::FnDecl& decl);
+    // module_member_err and module_type_err: `as_type` when only a type may be meant.
+    TypeError unexported_member_err(const std::string& m, const std::string& member, bool as_type, Span pos) const;
 };
 
 bool pattern_irrefutable(const ast::Pattern& pattern);

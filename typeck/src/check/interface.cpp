@@ -66,14 +66,27 @@ Expected<Variants, std::string> rewrite_variants(const Variants& variants, const
 }  // namespace
 
 TypeError Checker::module_member_err(const std::string& m, const std::string& member, Span pos) const {
+    return unexported_member_err(m, member, false, pos);
+}
+
+TypeError Checker::module_type_err(const std::string& m, const std::string& name, Span pos) const {
+    return unexported_member_err(m, name, true, pos);
+}
+
+TypeError Checker::unexported_member_err(const std::string& m, const std::string& member, bool as_type,
+                                         Span pos) const {
     const auto found = modules.find(m);
     if (found == modules.end()) internal_fault("module imported");
     const ModuleApi& api = *found->second;
-    if (contains(api.private_fns, member)) return type_error(TypeDiag::PrivateModuleFunction, pos, member, m);
+    // What the module declares but keeps to itself is named as such, whatever else the member could be.
+    if (!as_type && contains(api.private_fns, member)) {
+        return type_error(TypeDiag::PrivateModuleFunction, pos, member, m);
+    }
     // Identifiers are ASCII, so an ASCII test is the whole upper-case test here.
-    if (!member.empty() && member[0] >= 'A' && member[0] <= 'Z') {
+    if (as_type || (!member.empty() && member[0] >= 'A' && member[0] <= 'Z')) {
         if (contains(api.private_types, member)) return type_error(TypeDiag::PrivateModuleType, pos, member, m);
         if (api.records.empty() && api.enums.empty()) {
+            if (as_type) return type_error(TypeDiag::ModuleHasNoPubTypes, pos, m);
             return type_error(TypeDiag::NoSuchPubTypeNoneExported, pos, m, member);
         }
         return type_error(TypeDiag::NoSuchPubType, pos, m, member, sorted_joined_keys(api.records, api.enums));

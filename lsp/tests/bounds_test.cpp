@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "lexer/utf8.hpp"
+#include "common/utf8.hpp"
 #include "lsp/framing.hpp"
 #include "lsp/pipeline.hpp"
 #include "lsp/server.hpp"

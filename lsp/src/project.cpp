@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <map>
 #include <set>
 #include <system_error>
-#include <thread>
 #include <utility>
+
+#include <pthread.h>
 
 #include <nlohmann/json.hpp>
 
@@ -28,6 +30,31 @@ std::string shown_prefix(std::string folder) {
     if (folder == ".") return "";
     if (folder.back() != '/') folder += '/';
     return folder;
+}
+
+// The deepest program the parser accepts is checked within 8 MiB of stack, as on the main thread. A
+// thread made with the defaults may get less (glibc gives 2 MiB when the stack limit is unlimited), so
+// the checking threads ask for their stack explicitly.
+constexpr std::size_t kCheckingStackBytes = std::size_t{8} << 20;
+
+// Starts `work` on a new thread with a checking stack; nothing when the thread cannot be made, so that
+// the caller's own thread does the work instead.
+std::optional<pthread_t> start_with_checking_stack(const std::function<void()>& work) {
+    pthread_attr_t attributes;
+    if (pthread_attr_init(&attributes) != 0) return std::nullopt;
+    pthread_t thread;
+    const bool started =
+        pthread_attr_setstacksize(&attributes, kCheckingStackBytes) == 0 &&
+        pthread_create(
+            &thread, &attributes,
+            [](void* f) -> void* {
+                (*static_cast<const std::function<void()>*>(f))();
+                return nullptr;
+            },
+            const_cast<std::function<void()>*>(&work)) == 0;
+    pthread_attr_destroy(&attributes);
+    if (!started) return std::nullopt;
+    return thread;
 }
 
 std::optional<fs::path> identity(const fs::path& path) {
@@ -114,7 +141,7 @@ std::vector<FileResult> check_files(const std::vector<CheckTarget>& targets, con
     std::vector<FileResult> results(targets.size());
     std::atomic<std::size_t> next{0};
     // Each thread takes the next target not yet taken and writes only that target's result.
-    const auto work = [&] {
+    const std::function<void()> work = [&] {
         for (std::size_t i = next++; i < targets.size(); i = next++) {
             const CheckTarget& target = targets[i];
             FileResult& result = results[i];
@@ -135,9 +162,12 @@ std::vector<FileResult> check_files(const std::vector<CheckTarget>& targets, con
     };
     const std::size_t count = std::clamp<std::size_t>(std::min<std::size_t>(threads, targets.size()), 1,
                                                       kMaxCheckThreads);
-    std::vector<std::jthread> helpers;
-    for (std::size_t i = 1; i < count; ++i) helpers.emplace_back(work);
+    std::vector<pthread_t> helpers;
+    for (std::size_t i = 1; i < count; ++i) {
+        if (const std::optional<pthread_t> helper = start_with_checking_stack(work)) helpers.push_back(*helper);
+    }
     work();
+    for (const pthread_t helper : helpers) pthread_join(helper, nullptr);
     return results;
 }
 

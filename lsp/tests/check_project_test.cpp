@@ -368,6 +368,27 @@ TEST(CheckFiles, ResultsKeepTheTargetsOrder) {
     EXPECT_TRUE(check_files({}, 4, plain_file_checker(std::nullopt)).empty());
 }
 
+// The deepest program the parser accepts (blocks nested to their bound around a chain at its bound)
+// checks on the helper threads as on the main thread.
+TEST(CheckFiles, TheDeepestProgramsCheckOnEveryThread) {
+    const TempDir dir;
+    std::string deepest = "fn f(x: Int) -> Int:\n";
+    for (int level = 1; level <= 255; ++level) deepest += std::string(4 * level, ' ') + "if x > 0:\n";
+    deepest += std::string(4 * 256, ' ') + "return x";
+    for (int i = 0; i < 1024; ++i) deepest += " + 1";
+    deepest += "\n    return 0\n";
+    std::vector<CheckTarget> targets;
+    for (int i = 0; i < 4; ++i) {
+        const std::string name = "deep" + std::to_string(i) + ".qn";
+        dir.write(name, deepest);
+        targets.push_back({dir.path() + "/" + name, std::nullopt});
+    }
+    for (const FileResult& result : check_files(targets, 4, plain_file_checker(std::nullopt))) {
+        EXPECT_FALSE(result.unreadable) << result.name;
+        EXPECT_FALSE(result.error) << result.name << ": " << result.error->message;
+    }
+}
+
 // ---- exit statuses and usage errors ----
 
 TEST(CheckTool, ExitStatusesAndUsageErrors) {

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,41 @@ TEST(GenerateModuleGraph, LoadsAndChecksClean) {
         ASSERT_TRUE(loaded) << loaded.error().file << ": " << loaded.error().message;
         ASSERT_EQ(loaded->size(), modules);  // every library is reachable from main
         EXPECT_EQ(loaded->back().name, "main");
+
+        std::vector<typeck::ModuleInput> inputs;
+        for (auto& module : *loaded) inputs.emplace_back(module.name, std::move(module.program));
+        auto checked = typeck::check_modules(inputs);
+        ASSERT_TRUE(checked) << checked.error().module << " " << checked.error().error.span.line << ":"
+                             << checked.error().error.span.col << ": " << checked.error().error.message;
+    }
+}
+
+TEST(GenerateModuleTree, EveryModuleIsReachedOnceFromTheRoot) {
+    for (const uint32_t modules : {1u, 2u, 7u, 12u}) {
+        SCOPED_TRACE(modules);
+        const auto files = gen::generate_module_tree(modules, 500);
+        ASSERT_EQ(files.size(), modules);
+        for (const auto& file : files) EXPECT_EQ(gen::count_lines(file.text), 500u) << file.name;
+        // Module k imports exactly its children in the tree, 2k+1 and 2k+2.
+        for (uint32_t k = 0; k < modules; ++k) {
+            std::vector<std::string> expected, imports;
+            for (const uint32_t child : {2 * k + 1, 2 * k + 2}) {
+                if (child < modules) expected.push_back("import " + files[child].name);
+            }
+            std::istringstream lines(files[k].text);
+            for (std::string line; std::getline(lines, line);) {
+                if (line.starts_with("import ")) imports.push_back(line);
+            }
+            EXPECT_EQ(imports, expected) << files[k].name;
+        }
+
+        const gen::TempDir dir;
+        ASSERT_FALSE(dir.path().empty());
+        ASSERT_FALSE(gen::write_files(dir.path(), files).empty());
+        auto loaded = load_modules_with_stdlib(dir.path() / "mod000.qn", std::nullopt);
+        ASSERT_TRUE(loaded) << loaded.error().file << ": " << loaded.error().message;
+        ASSERT_EQ(loaded->size(), modules);
+        EXPECT_EQ(loaded->back().name, "mod000");
 
         std::vector<typeck::ModuleInput> inputs;
         for (auto& module : *loaded) inputs.emplace_back(module.name, std::move(module.program));

@@ -261,6 +261,19 @@ std::vector<SourceFile> generate_module_graph(uint32_t modules, uint32_t lines_p
     return files;
 }
 
+std::vector<SourceFile> generate_module_tree(uint32_t modules, uint32_t lines_per_module, uint64_t seed) {
+    std::vector<SourceFile> files;
+    for (uint32_t i = 0; i < modules; ++i) {
+        std::vector<std::pair<std::string, uint64_t>> imports;
+        for (const uint64_t j : {2 * uint64_t{i} + 1, 2 * uint64_t{i} + 2}) {
+            if (j < modules) imports.emplace_back(module_name(static_cast<uint32_t>(j)), j * units_per_file);
+        }
+        files.push_back({module_name(i), build_file(seed, i, true, lines_per_module, uint64_t{i} * units_per_file,
+                                                    imports)});
+    }
+    return files;
+}
+
 std::filesystem::path write_files(const std::filesystem::path& dir, const std::vector<SourceFile>& files) {
     if (dir.empty()) return {};
     std::error_code ec;

@@ -27,6 +27,11 @@ std::string generate_program(uint32_t lines, uint64_t seed = 1);
 // declares `main`. The order is the file order, not the loader's order.
 std::vector<SourceFile> generate_module_graph(uint32_t modules, uint32_t lines_per_module, uint64_t seed = 1);
 
+// `modules` library modules ("mod000", ...) of `lines_per_module` lines each, importing each other as a
+// binary tree: module k imports modules 2k+1 and 2k+2 when they exist, so "mod000" is the root that
+// reaches them all and no module is reached twice. The order is the file order.
+std::vector<SourceFile> generate_module_tree(uint32_t modules, uint32_t lines_per_module, uint64_t seed = 1);
+
 // Writes each file as "{name}.qn" into `dir` (created if needed). Returns the path of the last file
 // (the entry module), or an empty path when a file could not be written.
 std::filesystem::path write_files(const std::filesystem::path& dir, const std::vector<SourceFile>& files);

@@ -2,6 +2,8 @@
 //
 //   quellin-gen --lines N [--seed S] --out FILE                one entry file of N lines
 //   quellin-gen --lines N --modules M [--seed S] --out DIR     M files of N lines (M-1 libraries + main.qn)
+//   quellin-gen --lines N --modules M --graph tree --out DIR   M libraries importing as a binary tree
+//                                                              (mod000.qn is the root)
 //   quellin-gen --shape NAME --size N --out FILE               a pathological program:
 //       enum (N variants), chain (N records), ladder (N records, two fields each),
 //       blocks (N nested ifs), parens (N nested parentheses), ops (N operator terms)
@@ -26,7 +28,7 @@ std::optional<uint64_t> number(std::string_view text) {
 }
 
 int usage() {
-    std::fputs("usage: quellin-gen --lines N [--modules M] [--seed S] --out DIR|FILE\n"
+    std::fputs("usage: quellin-gen --lines N [--modules M [--graph dag|tree]] [--seed S] --out DIR|FILE\n"
                "       quellin-gen --shape enum|chain|ladder|blocks|parens|ops --size N --out FILE\n",
                stderr);
     return 2;
@@ -48,7 +50,7 @@ std::optional<std::string> shape_program(std::string_view shape, uint32_t size) 
 int main(int argc, char** argv) {
     std::optional<uint64_t> lines, modules, size;
     uint64_t seed = 1;
-    std::string out, shape;
+    std::string out, shape, graph = "dag";
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (i + 1 >= argc) return usage();
@@ -65,6 +67,8 @@ int main(int argc, char** argv) {
             seed = *s;
         } else if (arg == "--out") {
             out = value;
+        } else if (arg == "--graph") {
+            graph = value;
         } else if (arg == "--shape") {
             shape = value;
         } else {
@@ -86,8 +90,11 @@ int main(int argc, char** argv) {
     if (!lines || *lines > limit) return usage();
     if (modules) {
         if (*modules == 0 || *modules > 10'000) return usage();
-        const auto files = quellin::gen::generate_module_graph(static_cast<uint32_t>(*modules),
-                                                               static_cast<uint32_t>(*lines), seed);
+        if (graph != "dag" && graph != "tree") return usage();
+        const auto count = static_cast<uint32_t>(*modules);
+        const auto files = graph == "tree"
+                               ? quellin::gen::generate_module_tree(count, static_cast<uint32_t>(*lines), seed)
+                               : quellin::gen::generate_module_graph(count, static_cast<uint32_t>(*lines), seed);
         if (quellin::gen::write_files(out, files).empty()) {
             std::fprintf(stderr, "quellin-gen: cannot write into %s\n", out.c_str());
             return 1;

@@ -42,11 +42,22 @@ CheckOutcome check_single_file(ast::Program program, const bool cached) {
     return outcome;
 }
 
+// An error that lies in another file than the document: pinned to the document's first character,
+// with the message naming where it lies, and that place kept as the origin.
+CheckOutcome failed_elsewhere(std::string message, ErrorOrigin origin) {
+    origin.message = bounded_message(std::move(origin.message));
+    CheckOutcome outcome = failed(1, 1, std::move(message));
+    outcome.error->origin = std::move(origin);
+    return outcome;
+}
+
 CheckOutcome module_error_outcome(const ModuleError& error, const std::filesystem::path& document) {
-    if (same_path(error.file, document)) {
-        return failed(std::max<uint32_t>(error.span.line, 1), std::max<uint32_t>(error.span.col, 1), error.message);
-    }
-    return failed(1, 1, server_message(ServerDiag::ErrorInOtherFile, error.file.string(), error.message));
+    // A loader error without a position is shown at the start of its file.
+    const uint32_t line = std::max<uint32_t>(error.span.line, 1);
+    const uint32_t column = std::max<uint32_t>(error.span.col, 1);
+    if (same_path(error.file, document)) return failed(line, column, error.message);
+    return failed_elsewhere(server_message(ServerDiag::ErrorInOtherFile, error.file.string(), error.message),
+                            ErrorOrigin{error.file, line, column, error.message});
 }
 
 }  // namespace
@@ -92,7 +103,9 @@ CheckOutcome check_document(const std::string_view text, const std::optional<std
     // The saved file decides which modules take part; the buffer decides what the document declares.
     const std::string own_name = path->stem().string();
     ModuleList modules;
+    std::vector<std::filesystem::path> module_files;  // beside `modules`, for an error's origin
     for (Module& module : loaded.value()) {
+        module_files.push_back(std::move(module.path));
         if (module.name == own_name) {
             // Module names are unique, so the buffer's program is taken exactly once.
             modules.emplace_back(std::move(module.name), std::make_shared<const ast::Program>(std::move(program)));
@@ -111,9 +124,16 @@ CheckOutcome check_document(const std::string_view text, const std::optional<std
     const typeck::TypeError& error = failure.error;
     if (failure.module == own_name) {
         outcome.error = check_error(error.span.line, error.span.col, error.message);
-    } else {
-        outcome.error = check_error(1, 1, server_message(ServerDiag::ErrorInOtherModule, failure.module, error.message,
-                                                         std::to_string(error.span.line), std::to_string(error.span.col)));
+        return outcome;
+    }
+    outcome.error = check_error(1, 1, server_message(ServerDiag::ErrorInOtherModule, failure.module, error.message,
+                                                     std::to_string(error.span.line), std::to_string(error.span.col)));
+    const auto failing = std::find_if(outcome.modules.begin(), outcome.modules.end(),
+                                      [&](const typeck::ModuleInput& module) { return module.first == failure.module; });
+    if (failing != outcome.modules.end()) {
+        outcome.error->origin =
+            ErrorOrigin{module_files[static_cast<std::size_t>(failing - outcome.modules.begin())], error.span.line,
+                        error.span.col, bounded_message(error.message)};
     }
     return outcome;
 }

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "lexer/utf8.hpp"
+#include "common/utf8.hpp"
 #include "lsp/framing.hpp"
 #include "lsp/pipeline.hpp"
 #include "lsp/server.hpp"
@@ -45,13 +45,17 @@ std::string nest(const std::string& open, const size_t n, const std::string& mid
     return repeat(open, n) + middle + repeat(close, n);
 }
 
-// Blocks nested n deep inside a function: each level an `if` whose body is the next level.
-std::string nested_ifs(const size_t n) {
+// Blocks nested n deep inside a function: each level an `if` whose body is the next level, the
+// innermost holding `inner`.
+std::string nested_ifs(const size_t n, const std::string& inner = "return x") {
     std::string out = "fn f(x: Int) -> Int:\n";
     for (size_t i = 1; i <= n; ++i) out += repeat("    ", i) + "if x > " + std::to_string(i) + ":\n";
-    out += repeat("    ", n + 1) + "return x\n";
+    out += repeat("    ", n + 1) + inner + "\n";
     return out + "    return 0\n";
 }
+
+// `n` operations in a row: "x + 1 + 1 ...".
+std::string chain(const size_t n, const std::string& first = "x") { return first + repeat(" + 1", n); }
 
 // A match on n nested options with a pattern n deep, inside a function body and a match block.
 std::string matched_somes(const size_t n) {
@@ -59,15 +63,16 @@ std::string matched_somes(const size_t n) {
            nest("Some(", n, "v", ")") + ":\n            return 1\n        case _:\n            return 2\n";
 }
 
-// Matches nested n deep, each inside the one arm of the match around it.
-std::string nested_matches(const size_t n) {
+// Matches nested n deep, each inside the one arm of the match around it, the innermost arm holding
+// `inner`.
+std::string nested_matches(const size_t n, const std::string& inner = "return x") {
     std::string out = "fn f(x: Int) -> Int:\n";
     std::string indent = "    ";
     for (size_t i = 0; i < n; ++i) {
         out += indent + "match x:\n" + indent + "    case _:\n";
         indent += "        ";
     }
-    return out + indent + "return x\n";
+    return out + indent + inner + "\n";
 }
 
 // Lambdas nested n deep, each returning the next.
@@ -162,14 +167,26 @@ TEST(PipelineBounds, NestingAndTreeDepth) {
          kTooDeep},
         {"maps", "let m = " + nest("{1: ", 256, "1", "}") + "\n", "let m = " + nest("{1: ", 257, "1", "}") + "\n",
          kTooDeep},
-        {"binary chain", "let x = 1" + repeat(" + 1", 1023) + "\n", "let x = 1" + repeat(" + 1", 1024) + "\n",
+        {"binary chain", "let x = " + chain(1024, "1") + "\n", "let x = " + chain(1025, "1") + "\n", kTooLong},
+        {"logical chain", "let x = true" + repeat(" and true", 1024) + "\n",
+         "let x = true" + repeat(" and true", 1025) + "\n", kTooLong},
+        // A method call is two operations: the field read and the call.
+        {"method chain", "let x = \"a\"" + repeat(".trim()", 512) + "\n", "let x = \"a\"" + repeat(".trim()", 513) + "\n",
          kTooLong},
-        {"comparison chain", "let x = true" + repeat(" and true", 1023) + "\n",
-         "let x = true" + repeat(" and true", 1024) + "\n", kTooLong},
-        {"method chain", "let x = \"a\"" + repeat(".trim()", 511) + "\n", "let x = \"a\"" + repeat(".trim()", 512) + "\n",
+        {"chains inside parentheses", "let x = " + nest("(", 200, chain(1024, "1"), ")") + "\n",
+         "let x = " + nest("(", 200, chain(1025, "1"), ")") + "\n", kTooLong},
+        {"chains inside blocks", nested_ifs(200, "return " + chain(1024)), nested_ifs(200, "return " + chain(1025)),
          kTooLong},
-        {"chains inside nesting", "let x = " + nest("(", 200, "1" + repeat(" + 1", 823), ")") + "\n",
-         "let x = " + nest("(", 200, "1" + repeat(" + 1", 824), ")") + "\n", kTooLong},
+        // Both bounds reached at once: the deepest walks the checker, copying and destroying ever make.
+        {"chains at the deepest block", nested_ifs(255, "return " + chain(1024)),
+         nested_ifs(255, "return " + chain(1025)), kTooLong},
+        // A call's parentheses and a negation's take a level each, so these sit one and two blocks higher.
+        {"method chains at the deepest block", nested_ifs(254, "return \"a\"" + repeat(".trim()", 511) + ".len()"),
+         nested_ifs(254, "return \"a\"" + repeat(".trim()", 512) + ".len()"), kTooLong},
+        {"chains at the deepest match", nested_matches(255, "return " + chain(1024)),
+         nested_matches(255, "return " + chain(1025)), kTooLong},
+        {"negated chains at the deepest block", nested_ifs(253, "return -(" + chain(1023) + ")"),
+         nested_ifs(253, "return -(" + chain(1024) + ")"), kTooLong},
     };
     on_8mb_stack([&] {
         for (const Bound& b : bounds) expect_bound(b);

@@ -436,7 +436,10 @@ TEST(CheckTool, ReportsTheFirstErrorOfEachFile) {
          "main.qn:1:1: [broken.qn]: function 'f' is declared twice (line 2, column 1)\n", ""},
         {{"nope.qn", "twice.qn"}, 2, "twice.qn:2:1: function 'f' is declared twice\n",
          "quellin-check: cannot read 'nope.qn': No such file or directory\n"},
-        {{"."}, 2, "", "quellin-check: cannot read '.': Is a directory\n"},
+        // A folder stands for its files; main.qn's error lies in broken.qn, which reports it.
+        {{"."}, 2, "broken.qn:2:1: function 'f' is declared twice\ntwice.qn:2:1: function 'f' is declared twice\n",
+         "quellin-check: cannot read 'bad_bytes.qn': stream did not contain valid UTF-8\n"
+         "quellin-check: 4 files checked, 3 files with errors, 2 errors, 1 could not be read\n"},
         {{"bad_bytes.qn"}, 2, "", "quellin-check: cannot read 'bad_bytes.qn': stream did not contain valid UTF-8\n"},
         {{}, 2, "", "usage: quellin-check FILE...\n"},
     };

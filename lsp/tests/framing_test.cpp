@@ -95,6 +95,40 @@ TEST(ReadMessage, ValuesUpToTheLimitAreAccepted) {
     EXPECT_EQ(past.error().description, "JSON body holds more than 1048576 values");
 }
 
+
+// A header line is counted up to its '\n' (a '\r' before it counts). The length at its bound passes the
+// length check and then finds the body short; one more byte is refused before anything is reserved.
+TEST(ReadMessage, HeaderLinesAndLengthsAtAndJustPastTheirBounds) {
+    const auto first_read = [](const std::string& input) {
+        std::istringstream in(input);
+        return read_message(in);
+    };
+    const std::string body = R"({"id":1})";
+    const std::string padding_header = "X-Padding: ";
+    const auto header_of = [&](const std::size_t bytes) {
+        return padding_header + std::string(bytes - padding_header.size() - 1, 'a') + "\r\n";
+    };
+    const std::string frame_tail = "Content-Length: 8\r\n\r\n" + body;
+
+    const auto at_bound = first_read(header_of(kMaxHeaderLine) + frame_tail);
+    ASSERT_TRUE(at_bound.has_value()) << at_bound.error().description;
+    ASSERT_TRUE(at_bound.value().has_value());
+    EXPECT_EQ(at_bound.value()->dump(), body);
+
+    const auto past_bound = first_read(header_of(kMaxHeaderLine + 1) + frame_tail);
+    ASSERT_FALSE(past_bound.has_value());
+    EXPECT_EQ(past_bound.error().description, "header line longer than 65536 bytes");
+
+    const auto length_at_bound = first_read("Content-Length: 67108864\r\n\r\n" + body);
+    ASSERT_FALSE(length_at_bound.has_value());
+    EXPECT_EQ(length_at_bound.error().description.rfind("unexpected end of input", 0), 0u)
+        << length_at_bound.error().description;
+
+    const auto length_past_bound = first_read("Content-Length: 67108865\r\n\r\n" + body);
+    ASSERT_FALSE(length_past_bound.has_value());
+    EXPECT_EQ(length_past_bound.error().description.rfind("Content-Length 67108865 exceeds", 0), 0u)
+        << length_past_bound.error().description;
+}
 TEST(ReadMessage, EndOfInputBeforeOrInsideAHeaderBlockIsNotAnError) {
     for (const std::string input : {"", "Content-Length: 8\r\n", "Content-Length: 8", "X: y\r\n"}) {
         std::istringstream in(input);

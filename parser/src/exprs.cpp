@@ -188,6 +188,7 @@ Checked Parser::parse_prefix(ast::Expr& out, ast::UnaryOp op, Level operand_leve
     advance();
     ast::Expr operand;
     QN_TRY((this->*operand_level)(operand));
+    QN_TRY(check_height(height_ + 1));
     build<ExprKind::Unary>(out, span, height_ + 1, op, box<ast::Expr>(std::move(operand)));
     return {};
 }
@@ -234,6 +235,7 @@ Checked Parser::parse_index(ast::Expr& out) {
     QN_TRY(parse_expr(index));
     QN_TRY(expect(TokenKind::RBracket, ParseDiag::ExpectedIndexClose));
     const uint32_t height = std::max(base_height, height_) + 1;
+    QN_TRY(check_height(height));
     build<ExprKind::Index>(out, out.span, height, box<ast::Expr>(std::move(out)), box<ast::Expr>(std::move(index)));
     return {};
 }
@@ -248,6 +250,7 @@ Checked Parser::parse_call(ast::Expr& out) {
     QN_TRY_ASSIGN(ast::Vec<ast::Expr> args, parse_expr_list(TokenKind::RParen));
     QN_TRY(expect(TokenKind::RParen, ParseDiag::ExpectedArgumentsClose));
     const uint32_t height = std::max(callee_height, height_) + 1;
+    QN_TRY(check_height(height));
     build<ExprKind::Call>(out, out.span, height, box<ast::Expr>(std::move(out)), std::move(args));
     return {};
 }
@@ -268,6 +271,7 @@ Checked Parser::parse_construct(ast::Expr& out) {
         if (!eat(TokenKind::Comma)) break;
     }
     QN_TRY(expect(TokenKind::RParen, ParseDiag::ExpectedNamedFieldsClose));
+    QN_TRY(check_height(tallest + 1));
     if (!what->enum_name) {
         build<ExprKind::Construct>(out, out.span, tallest + 1, std::move(what->name), std::move(fields));
     } else {
@@ -339,6 +343,7 @@ Checked Parser::parse_tuple(ast::Expr& out, Span span) {
     items.reserve(rest.size() + 1);
     items.push_back(std::move(out));
     std::move(rest.begin(), rest.end(), std::back_inserter(items));
+    QN_TRY(check_height(height));
     build<ExprKind::Tuple>(out, span, height, std::move(items));
     return {};
 }
@@ -351,6 +356,7 @@ Checked Parser::parse_list(ast::Expr& out) {
     QN_TRY_ASSIGN(ast::Vec<ast::Expr> items, parse_expr_list(TokenKind::RBracket));
     const uint32_t tallest = height_;
     QN_TRY(expect(TokenKind::RBracket, ParseDiag::ExpectedListClose));
+    QN_TRY(check_height(tallest + 1));
     build<ExprKind::List>(out, span, tallest + 1, std::move(items));
     return {};
 }
@@ -386,6 +392,7 @@ Checked Parser::parse_map(ast::Expr& out, Span span) {
         tallest = std::max(tallest, height_);
     }
     QN_TRY(expect(TokenKind::RBrace, ParseDiag::ExpectedMapClose));
+    QN_TRY(check_height(tallest + 1));
     build<ExprKind::Map>(out, span, tallest + 1, std::move(entries));
     return {};
 }
@@ -399,6 +406,7 @@ Checked Parser::parse_set(ast::Expr& out, Span span) {
         tallest = std::max(tallest, height_);
     }
     QN_TRY(expect(TokenKind::RBrace, ParseDiag::ExpectedSetClose));
+    QN_TRY(check_height(tallest + 1));
     build<ExprKind::Set>(out, span, tallest + 1, std::move(items));
     return {};
 }
@@ -421,6 +429,7 @@ Checked Parser::parse_text(ast::Expr& out) {
         tallest = std::max(tallest, height_);
         parts.push_back(std::move(part));
     }
+    QN_TRY(check_height(tallest + 1));
     build<ExprKind::Text>(out, span, tallest + 1, std::move(parts));
     return {};
 }
@@ -451,7 +460,7 @@ Parsed<ast::TextPart> Parser::parse_interpolation(StringPart::Interp piece) {
     Parser inner(stream, arena_, nesting_);
     ast::Expr expr;
     QN_TRY(inner.parse_interpolated_expr(expr));
-    height_ = inner.height_ + 1;
+    height_ = inner.height_;
     return ast::TextPart{ast::TextPart::Expr{box<ast::Expr>(std::move(expr))}};
 }
 
@@ -489,6 +498,7 @@ Checked Parser::parse_lambda_rest(ast::Expr& out, LambdaHead head) {
     QN_TRY(expect(TokenKind::Assign, ParseDiag::ExpectedLambdaAssign));
     ast::Expr body;
     QN_TRY(parse_expr(body));
+    QN_TRY(check_height(height_ + 1));
     build<ExprKind::Lambda>(out, head.span, height_ + 1, std::move(head.params), std::move(head.ret),
                             box<ast::Expr>(std::move(body)));
     return {};

@@ -46,7 +46,8 @@ Checked Parser::Nesting::check_at(Span at) const {
 }
 
 Checked Parser::check_height(uint32_t height) const {
-    if (nesting_ + height <= max_tree_depth) return {};
+    static_assert(max_chain == 1024, "the message states the bound");
+    if (height <= max_chain + 1) return {};
     return error(ParseDiag::ChainsTooManyOperations);
 }
 

@@ -24,10 +24,15 @@ using Checked = Expected<void, ParseError>;
 // Nesting levels (blocks, brackets, prefix operators, lambdas, interpolations, types, patterns) that one
 // parse may open at once; this keeps the parser's own recursion well inside the stack.
 inline constexpr uint32_t max_nesting = 256;
-// The deepest expression tree the parser hands out, counted from the outermost nesting level. Operator and
-// postfix chains are built in loops rather than by recursion, so they are bounded here, and every later
-// recursive walk over the tree can rely on this bound.
-inline constexpr uint32_t max_tree_depth = 1024;
+// The most operations one expression may chain: every node above a leaf (a binary or prefix operator, a
+// call, field read, index or '?', a construction, collection, text with interpolations, lambda or 'with')
+// counts one, along the longest path from the expression's root to a leaf, wherever the expression sits.
+// Operator and postfix chains are built in loops rather than by recursion, so they are bounded here.
+//
+// Together the two bounds bound every later recursive walk over the tree (checking, copying, destroying,
+// printing): at most `max_nesting` blocks around an expression at most `max_chain` + 1 nodes deep. The
+// pipeline's bounds test walks programs at both maxima at once.
+inline constexpr uint32_t max_chain = 1024;
 
 // What `parse_lambda_head` reads: shared by lambdas and block-bodied lambdas in bindings.
 struct LambdaHead {
@@ -77,7 +82,8 @@ private:
     // expression parse produced is read from `height_`.
     template <class K, class... Args>
     void build(ast::Expr& out, Span span, uint32_t height, Args&&... args);
-    // Fails, at the current token, when a node of this height at this nesting would exceed the tree bound.
+    // Fails, at the current token, when a node of this height (leaves are 1) would chain more than
+    // `max_chain` operations.
     Checked check_height(uint32_t height) const;
 
     // Token navigation (parser.cpp).

@@ -55,14 +55,65 @@ TEST(ParserBounds, NestingBoundItselfParses) {
     EXPECT_TRUE(parse(repeat("fn(", 256, "let f: ") + repeat(") -> Int", 256) + " = g").has_value());
 }
 
-TEST(ParserBounds, LongChainsStopAtTheTreeBound) {
-    // The 1024th '+' would make the tree deeper than the bound; each "1 + " is four characters.
-    expect_error(repeat(" + 1", lakh, "1"), too_long, 1, 4 * 1024 - 1);
-    expect_error(repeat(".a", million, "x"), too_long, 1, 2 * 1024);
-    expect_error(repeat("()", lakh, "f"), too_long, 1, 2 + 2 * 1023);
-    expect_error(repeat("?", lakh, "x"), too_long, 1, 1 + 1024);
-    EXPECT_TRUE(parse(repeat(" + 1", 1000, "1")).has_value());
-    EXPECT_TRUE(parse(repeat(".a", 1000, "x")).has_value());
+TEST(ParserBounds, LongChainsStopJustPastTheChainBound) {
+    // 1024 operations pass; the 1025th fails at its operator. Each " + 1" is four characters.
+    expect_error(repeat(" + 1", lakh, "1"), too_long, 1, 4 * 1025 - 1);
+    expect_error(repeat(".a", million, "x"), too_long, 1, 2 * 1025);
+    expect_error(repeat("()", lakh, "f"), too_long, 1, 2 * 1025);
+    expect_error(repeat("?", lakh, "x"), too_long, 1, 1 + 1025);
+    expect_error(repeat(" and x", 1025, "x"), too_long, 1, 6 * 1025 - 3);
+    EXPECT_TRUE(parse(repeat(" + 1", 1024, "1")).has_value());
+    EXPECT_TRUE(parse(repeat(".a", 1024, "x")).has_value());
+    EXPECT_TRUE(parse(repeat("()", 1024, "f")).has_value());
+    EXPECT_TRUE(parse(repeat("?", 1024, "x")).has_value());
+    EXPECT_TRUE(parse(repeat(" and x", 1024, "x")).has_value());
+}
+
+// `n` operations in a row: "1 + 1 + ...".
+std::string chain(size_t n) { return repeat(" + 1", n, "1"); }
+
+// Every form that holds an expression adds one operation above it, wherever it is written, and the
+// bound counts operations only: the blocks, brackets and parentheses around a chain do not count.
+TEST(ParserBounds, EveryFormCountsOneOperationAndNestingCountsNone) {
+    struct Form {
+        const char* label;
+        std::string before;
+        std::string after;
+    };
+    const Form forms[] = {
+        {"negation", "-(", ")"},
+        {"not", "not (", ")"},
+        {"call", "f(", ")"},
+        {"call with two arguments", "f(x, ", ")"},
+        {"index", "xs[", "]"},
+        {"list", "[", "]"},
+        {"tuple", "(0, ", ")"},
+        {"map", "{0: ", "}"},
+        {"set", "{", "}"},
+        {"interpolation", "\"{", "}\""},
+        {"construction", "P(x: ", ")"},
+        {"variant", "E.V(x: ", ")"},
+        {"lambda", "fn(a: Int) -> Int = ", ""},
+        {"with", "p with x: ", ""},
+        {"comparison", "0 < ", ""},
+    };
+    for (const Form& f : forms) {
+        SCOPED_TRACE(f.label);
+        // The form's own node makes the 1024th operation; one more inside makes a 1025th.
+        const std::string at = "let y = " + f.before + chain(1023) + f.after;
+        const std::string past = "let y = " + f.before + chain(1024) + f.after;
+        EXPECT_TRUE(parse(at + "\n").has_value()) << parse(at + "\n").error().message;
+        expect_error(past + "\n", too_long, 1, static_cast<uint32_t>(past.size()) + 1);
+    }
+
+    // Chains inside 200 nested blocks and 55 parentheses, at the bound and one past it.
+    std::string blocks = "fn f(x: Int) -> Int:\n";
+    for (size_t i = 1; i <= 200; ++i) blocks += repeat("    ", i) + "if x > 0:\n";
+    const std::string indent = repeat("    ", 201) + "return ";
+    EXPECT_TRUE(parse(blocks + indent + chain(1024) + "\n").has_value());
+    EXPECT_TRUE(parse(blocks + indent + repeat("(", 55) + chain(1024) + repeat(")", 55) + "\n").has_value());
+    expect_error(blocks + indent + chain(1025) + "\n", too_long, 202,
+                 static_cast<uint32_t>(indent.size()) + 4 * 1025 - 1);
 }
 
 // Chains in the leftmost operand of an enclosing chain end up below all of its nodes, so the bound

@@ -3,6 +3,7 @@
 // typeck/tests/files/generics_*.qn.
 #include <gtest/gtest.h>
 
+#include "check/checker.hpp"
 #include "check_helpers.hpp"
 
 namespace quellin::typeck {
@@ -47,6 +48,22 @@ TEST(Generics, RecordsCallsAndInstances) {
     const auto module_call = imported.calls.find({"main", 2, 15});
     ASSERT_NE(module_call, imported.calls.end());
     EXPECT_EQ(module_call->second, (CallInst{"first", {Type::text()}, std::string("util")}));
+}
+
+// The server never reads the table of generic calls, so a checker fills it only when told to.
+TEST(Generics, CallsAreRecordedOnlyWhenAsked) {
+    const auto program = parse("fn first[T](xs: List[T]) -> T = xs[0]\nlet a = first([1, 2])\n");
+    ASSERT_TRUE(program.has_value());
+    const Apis no_imports;
+    for (const bool asked : {false, true}) {
+        Checker c("main");
+        c.record_generic_calls = asked;
+        ASSERT_TRUE(c.install_imports(*program, no_imports));
+        ASSERT_TRUE(c.collect_types(*program));
+        ASSERT_TRUE(c.collect_fns(*program));
+        for (const ast::Stmt& stmt : program->stmts) ASSERT_TRUE(c.check_stmt(stmt));
+        EXPECT_EQ(c.generic_calls.size(), asked ? 1u : 0u) << asked;
+    }
 }
 
 // A record whose name has `length` characters, a generic function and generic types that wrap it.

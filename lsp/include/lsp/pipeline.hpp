@@ -20,12 +20,24 @@ namespace quellin::lsp {
 // (module name, program) pairs in checking order; a document's own module is the last pair.
 using ModuleList = std::vector<typeck::ModuleInput>;
 
+// Where an error found in another file than the document lies: that file (as the loader named it),
+// and the position and message the error has there, which are what a check of that file on its own
+// reports when it meets the same error first.
+struct ErrorOrigin {
+    std::filesystem::path file;
+    uint32_t line;
+    uint32_t column;
+    std::string message;
+};
+
 // The one error of a check, at a 1-based position in the document. Errors found in other files are
-// pinned to line 1, column 1 and name that file or module at the start of the message.
+// pinned to line 1, column 1 and name that file or module at the start of the message; `origin` then
+// says where they lie. Only the command-line checker reads it.
 struct CheckError {
     uint32_t line;
     uint32_t column;
     std::string message;
+    std::optional<ErrorOrigin> origin = std::nullopt;
 };
 
 // Work that checks of documents can take over from earlier checks: the syntax trees of files read

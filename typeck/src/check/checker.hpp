@@ -1,7 +1,8 @@
 #pragma once
 // The state of checking one module, and every checking operation. The operations are spread over
 // the files of this folder by concern: scopes and function bodies, type resolution, builtin methods,
-// value cycles, module checking, statements, expressions, calls, patterns and generics.
+// value cycles, the declaration passes, interfaces, statements, expressions, calls, patterns and
+// generics; modules.cpp runs them module by module.
 
 #include <array>
 #include <cstddef>
@@ -142,6 +143,9 @@ bool is_builtin_name(std::string_view name);
 // Names that no function, variable or enum variant may take.
 bool is_reserved_builtin_name(std::string_view name);
 
+// The kinds of declaration that take a name, for the rule of which names each may not take.
+enum class NameUse : uint8_t { Record, Enum, Function, Variable, Variant };
+
 // How a call names its callee in messages: f, m.f, push, or nothing for a function value. Kept as pieces
 // and joined only when a message is written, since nearly every call checks clean.
 struct CalleeName {
@@ -181,10 +185,8 @@ std::optional<std::string> root_ident(const ast::Expr& expr);
 // True when every path through `stmts` ends in a return.
 bool block_definitely_returns(const ast::Vec<ast::Stmt>& stmts);
 
-// The record or enum names that a type contains by value (tuples looked through).
-std::vector<std::string> direct_value_deps(const Type& type);
-
-// Rewrites a module's own type into the form its importers see, or describes the offending type.
+// Rewrites a module's own type into the form its importers see, or describes the offending type
+// (interface.cpp).
 Expected<Type, std::string> rewrite_exported_type(const Type& type, const std::string& module,
                                                   const NameSet& pub_types,
                                                   const NameMap<Instance>& instances);
@@ -200,6 +202,9 @@ public:
     std::string module;
     std::vector<size_t> lambda_bases;
     std::optional<Type> ret;
+    // The generic calls checked, by (line, column), kept only while `record_generic_calls` is set: the
+    // tables of instantiations are for check_modules_info's callers, and the server's checks skip them.
+    bool record_generic_calls = false;
     std::map<std::pair<uint32_t, uint32_t>, CallInst> generic_calls;
     NameSet tests;
     // The interfaces of the imported modules, by module name. They belong to the caller (the interfaces of
@@ -239,12 +244,28 @@ public:
     Status check_value_cycles(const ast::Program& program);
     Status check_value_cycle(const std::string& name, std::vector<std::string>& path, const ast::Program& program);
 
-    // ---- Module checking (modules.cpp) ----
+    // ---- Declaration passes (declarations.cpp) ----
     // `modules` keeps pointers into `apis`, which must outlive this checker.
     Status install_imports(const ast::Program& program, const Apis& apis);
     Status collect_types(const ast::Program& program);
     Status collect_fns(const ast::Program& program);
+    // The one rule for new names: fails when `name`, taken by a declaration of the kind `use`, is a
+    // builtin name or already names a function, record, enum, module or generic type that counts against
+    // that kind.
+    Status check_name_free(const std::string& name, NameUse use, Span pos) const;
+    // A declaration's type parameter must be inferable: some type that calls or constructions check a
+    // value against (a parameter of the function, a field of the record, a payload field of the enum)
+    // mentions it. The first of `type_params` that no type of `declared` (the function's parameter types,
+    // the record's Fields or the enum's Variants) mentions, or null.
+    template <class Declared>
+    const std::string* first_uninferable(const std::vector<std::string>& type_params, const Declared& declared) const;
+
+    // ---- Interfaces (interface.cpp) ----
+    // What an importer is told when `m.member` names nothing that the imported module `m` exports:
+    // written where a value, call, construction or pattern goes (a function or a type), or where a type
+    // goes.
     TypeError module_member_err(const std::string& m, const std::string& member, Span pos) const;
+    TypeError module_type_err(const std::string& m, const std::string& name, Span pos) const;
     Expected<ModuleApi, TypeError> compute_interface(const ast::Program& program) const;
 
     // ---- Statements (stmts.cpp) ----
@@ -346,6 +367,8 @@ private:
     std::vector<std::pair<const ast::StmtKind::FnDecl*, const FnSig*>> collected_sigs_;
     std::size_t next_collected_sig_ = 0;
     const FnSig& signature_of(const ast::StmtKind::FnDecl& decl);
+    // module_member_err and module_type_err: `as_type` when only a type may be meant.
+    TypeError unexported_member_err(const std::string& m, const std::string& member, bool as_type, Span pos) const;
 };
 
 bool pattern_irrefutable(const ast::Pattern& pattern);

@@ -11,6 +11,7 @@ namespace {
 
 using Kind = Type::Kind;
 
+// Appends the record or enum names that `type` contains by value (tuples looked through).
 void append_value_deps(const Type& type, std::vector<std::string>& out) {
     if (type.is(Kind::Record) || type.is(Kind::Enum)) {
         out.push_back(type.name);
@@ -40,12 +41,6 @@ struct Frame {
 };
 
 }  // namespace
-
-std::vector<std::string> direct_value_deps(const Type& type) {
-    std::vector<std::string> deps;
-    append_value_deps(type, deps);
-    return deps;
-}
 
 Status Checker::check_value_cycle(const std::string& name, std::vector<std::string>& path,
                                   const ast::Program& program) {

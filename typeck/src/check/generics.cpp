@@ -241,7 +241,9 @@ TResult<Type> Checker::check_generic_call(Span pos, const std::optional<std::str
                         clone_subst_view(sig.params[i], bindings));
         }
     }
-    generic_calls[{pos.line, pos.col}] = CallInst{fn, bound_args(sig.type_params, bindings), module};
+    if (record_generic_calls) {
+        generic_calls[{pos.line, pos.col}] = CallInst{fn, bound_args(sig.type_params, bindings), module};
+    }
     if (!TypeMeter(instances, bindings).fits_substituted(sig.ret)) return fail(TypeDiag::TypeTooLarge, pos);
     return subst_ty(sig.ret, bindings);
 }

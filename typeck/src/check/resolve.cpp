@@ -121,17 +121,7 @@ TResult<Type> Checker::resolve_type(const ast::TypeExpr& te) {
             std::string key = register_instance(qualified, std::move(args));
             return is_record ? Type::record(std::move(key)) : Type::enum_(std::move(key));
         }
-        const ModuleApi& offered = *api->second;
-        const auto& private_types = offered.private_types;
-        if (std::find(private_types.begin(), private_types.end(), q->name) != private_types.end()) {
-            return fail(TypeDiag::PrivateModuleType, span, q->name, q->module);
-        }
-        std::vector<std::string> available;
-        for (const auto& entry : offered.records) available.push_back(entry.first);
-        for (const auto& entry : offered.enums) available.push_back(entry.first);
-        std::sort(available.begin(), available.end());
-        if (available.empty()) return fail(TypeDiag::ModuleHasNoPubTypes, span, q->module);
-        return fail(TypeDiag::NoSuchPubType, span, q->module, q->name, join(available));
+        return unexpected(module_type_err(q->module, q->name, span));
     }
 
     const auto& named = std::get<ast::TypeExprKind::Named>(te.kind.v);

@@ -106,11 +106,7 @@ Checker::Checker(std::string module_name) : scopes(1), module(std::move(module_n
 
 Status Checker::declare(const std::string& name, Type ty, bool is_mutable, Span pos) {
     if (!untaken_names_.contains(name)) {
-        if (is_reserved_builtin_name(name)) return fail(TypeDiag::ReservedVariableName, pos, name);
-        if (fns.contains(name)) return fail(TypeDiag::VariableNamedLikeFunction, pos, name);
-        if (records.contains(name)) return fail(TypeDiag::VariableNamedLikeRecord, pos, name);
-        if (enums.contains(name)) return fail(TypeDiag::VariableNamedLikeEnum, pos, name);
-        if (modules.contains(name)) return fail(TypeDiag::VariableNamedLikeModule, pos, name);
+        QN_TRY(check_name_free(name, NameUse::Variable, pos));
         if (declarations_collected_) untaken_names_.insert(name);
     }
     if (scopes.empty()) internal_fault("scope stack never empty");

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "lsp/server.hpp"
@@ -110,6 +112,68 @@ TEST(HandleOutcome, ClosingEveryDocumentReleasesWhatIsHeldForReuse) {
         EXPECT_EQ(server.caches.results.live(), step.results);
     }
     EXPECT_TRUE(server.latest_work.empty());
+}
+
+// Several threads may share one CheckCaches, as a project checker's threads do: each check answers as
+// one from scratch, and the threads take over each other's trees and results while they hold them.
+TEST(CheckCaches, ThreadsSharingThemAnswerAsFromScratch) {
+    const testing::TempDir dir;
+    // A binary tree of imports, m0 at the root; m5 has a type error, which m2 and m0 meet too.
+    constexpr int kModules = 8;
+    std::vector<std::filesystem::path> files;
+    std::vector<std::string> texts;
+    for (int k = 0; k < kModules; ++k) {
+        std::string text;
+        for (const int child : {2 * k + 1, 2 * k + 2}) {
+            if (child < kModules) text += "import m" + std::to_string(child) + "\n";
+        }
+        text += "/// F.\npub fn f(x: Int) -> Int = x + " + std::to_string(k) + "\n";
+        for (const int child : {2 * k + 1, 2 * k + 2}) {
+            if (child < kModules) text += "fn use" + std::to_string(child) + "() -> Int = m" + std::to_string(child) + ".f(1)\n";
+        }
+        if (k == 5) text += "fn wrong() -> Int = \"no\"\n";
+        texts.push_back(text);
+        files.emplace_back(dir.write("m" + std::to_string(k) + ".qn", text));
+    }
+    const std::optional<std::filesystem::path> no_stdlib;
+    std::vector<std::optional<CheckError>> expected;
+    for (int k = 0; k < kModules; ++k) expected.push_back(check_document(texts[k], files[k], no_stdlib).error);
+    ASSERT_TRUE(expected[0].has_value());
+    ASSERT_FALSE(expected[1].has_value());
+
+    CheckCaches caches;
+    constexpr int kThreads = 2;
+    constexpr int kRounds = 20;
+    std::vector<std::vector<std::string>> differences(kThreads);
+    {
+        std::vector<std::jthread> threads;
+        for (int t = 0; t < kThreads; ++t) {
+            threads.emplace_back([&, t] {
+                // Each thread holds the work of its latest check of each file, as the server does per
+                // document, so that what it made stays available to the other.
+                std::vector<CheckedWork> held(kModules);
+                for (int round = 0; round < kRounds; ++round) {
+                    for (int i = 0; i < kModules; ++i) {
+                        const int k = (i * (t + 1) + round) % kModules;
+                        CheckOutcome outcome = check_document(texts[k], files[k], no_stdlib, &caches);
+                        const auto& got = outcome.error;
+                        const auto& want = expected[k];
+                        const bool same = got.has_value() == want.has_value() &&
+                                          (!got || (got->line == want->line && got->column == want->column &&
+                                                    got->message == want->message));
+                        if (!same) differences[t].push_back("m" + std::to_string(k));
+                        if (outcome.work) held[k] = std::move(*outcome.work);
+                    }
+                }
+            });
+        }
+    }
+    for (int t = 0; t < kThreads; ++t) EXPECT_EQ(differences[t], std::vector<std::string>{}) << "thread " << t;
+    EXPECT_GT(caches.trees.taken(), 0u);
+    EXPECT_GT(caches.results.taken(), 0u);
+    // Both threads have let go of everything.
+    EXPECT_EQ(caches.trees.live(), 0u);
+    EXPECT_EQ(caches.results.live(), 0u);
 }
 
 }  // namespace

@@ -5,12 +5,24 @@
 
 namespace quellin {
 
-std::shared_ptr<const ast::Program> ParseCache::find(const std::filesystem::path& path,
-                                                     const std::string_view bytes) const {
-    const auto found = files_.find(path.native());
-    if (found == files_.end()) return nullptr;
-    std::shared_ptr<const Parsed> parsed = found->second.lock();
-    if (parsed == nullptr || parsed->text != bytes) return nullptr;
+ParseCache::ParseCache(ParseCache&& other) noexcept : files_(std::move(other.files_)), taken_(other.taken_) {}
+
+ParseCache& ParseCache::operator=(ParseCache&& other) noexcept {
+    files_ = std::move(other.files_);
+    taken_ = other.taken_;
+    return *this;
+}
+
+std::shared_ptr<const ast::Program> ParseCache::find(const std::filesystem::path& path, const std::string_view bytes) {
+    std::shared_ptr<const Parsed> parsed;
+    {
+        const std::lock_guard lock(mutex_);
+        const auto found = files_.find(path.native());
+        if (found == files_.end()) return nullptr;
+        parsed = found->second.lock();
+        if (parsed == nullptr || parsed->text != bytes) return nullptr;
+        ++taken_;
+    }
     // The tree's holders hold the whole entry, the bytes with it.
     const ast::Program* tree = &parsed->program;
     return std::shared_ptr<const ast::Program>(std::move(parsed), tree);
@@ -21,21 +33,31 @@ std::shared_ptr<const ast::Program> ParseCache::add(const std::filesystem::path&
     // Made apart from its control block, so that the memory goes back as soon as the last holder lets
     // go, however long the cache's weak reference stays.
     std::shared_ptr<const Parsed> parsed(std::make_unique<const Parsed>(Parsed{std::move(text), std::move(program)}));
-    files_.insert_or_assign(path.native(), parsed);
+    {
+        const std::lock_guard lock(mutex_);
+        files_.insert_or_assign(path.native(), parsed);
+    }
     const ast::Program* tree = &parsed->program;
     return std::shared_ptr<const ast::Program>(std::move(parsed), tree);
 }
 
 void ParseCache::sweep() {
+    const std::lock_guard lock(mutex_);
     for (auto it = files_.begin(); it != files_.end();) {
         it = it->second.expired() ? files_.erase(it) : std::next(it);
     }
 }
 
 std::size_t ParseCache::live() const {
+    const std::lock_guard lock(mutex_);
     std::size_t count = 0;
     for (const auto& [path, parsed] : files_) count += parsed.expired() ? 0 : 1;
     return count;
+}
+
+std::size_t ParseCache::taken() const {
+    const std::lock_guard lock(mutex_);
+    return taken_;
 }
 
 }  // namespace quellin

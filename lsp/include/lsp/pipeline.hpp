@@ -42,9 +42,10 @@ struct CheckError {
 
 // Work that checks of documents can take over from earlier checks: the syntax trees of files read
 // again with the same bytes, and the results of imported modules whose trees and imported interfaces
-// are unchanged. Owned by the caller and given to each check, one at a time. It owns none of that
-// work: it hands out only what is still held, by the outcome of a check (`work`) or by whoever took
-// that from the outcome.
+// are unchanged. Owned by the caller and given to each check. It owns none of that work: it hands out
+// only what is still held, by the outcome of a check (`work`) or by whoever took that from the outcome.
+// Checks on several threads may share one: both caches lock themselves for each look-up and addition,
+// and what they hand out is never changed.
 struct CheckCaches {
     ParseCache trees;
     typeck::ModuleResults results;

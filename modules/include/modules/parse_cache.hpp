@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -15,11 +16,19 @@ namespace quellin {
 
 // The cache owns no tree. A tree lives as long as something holds it (a module list, a checker's
 // result), and the cache hands it out again only while it lives: so what it keeps is bounded by what
-// its users hold, and holding nothing frees everything. One cache serves one load at a time.
+// its users hold, and holding nothing frees everything.
+//
+// Loads on several threads may share one cache: each call locks it for its own duration. A tree is
+// never changed once made, so the threads may read the trees it hands out at the same time.
 class ParseCache {
 public:
+    ParseCache() = default;
+    // Moving is not a use: the cache moved from must not be in use on another thread.
+    ParseCache(ParseCache&& other) noexcept;
+    ParseCache& operator=(ParseCache&& other) noexcept;
+
     // The tree parsed earlier from exactly `bytes`, read from `path`, if it still lives.
-    std::shared_ptr<const ast::Program> find(const std::filesystem::path& path, std::string_view bytes) const;
+    std::shared_ptr<const ast::Program> find(const std::filesystem::path& path, std::string_view bytes);
 
     // Remembers `program`, parsed from `text` read from `path`, in place of any earlier tree of that
     // path, and returns it to be held.
@@ -32,6 +41,9 @@ public:
     // How many trees it could hand out now.
     std::size_t live() const;
 
+    // How many times `find` has handed out a tree.
+    std::size_t taken() const;
+
 private:
     // A tree and the bytes it was parsed from, in one allocation that goes when the tree does.
     struct Parsed {
@@ -39,8 +51,10 @@ private:
         ast::Program program;
     };
 
+    mutable std::mutex mutex_;
     // Keyed by the path as the loader built it.
     std::unordered_map<std::string, std::weak_ptr<const Parsed>> files_;
+    std::size_t taken_ = 0;
 };
 
 }  // namespace quellin

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -63,15 +64,29 @@ struct ModuleResult;
 //
 // The cache owns no result: a result lives while something holds it (the tables of a check that used
 // it, or whoever took it from them with CheckTables::results), and the cache hands it out only while
-// it lives. One cache serves one check at a time.
+// it lives.
+//
+// Checks on several threads may share one cache: each look-up and addition locks it for its own
+// duration, and results, interfaces and trees are never changed once made. Two threads that miss the
+// same module at once both check it; the second result's interface is then the first's.
 class ModuleResults {
 public:
+    ModuleResults() = default;
+    // Moving is not a use: the cache moved from must not be in use on another thread.
+    ModuleResults(ModuleResults&& other) noexcept;
+    ModuleResults& operator=(ModuleResults&& other) noexcept;
+
     // How many results it could hand out now.
     std::size_t live() const;
 
+    // How many times a check has taken over a result instead of checking its module.
+    std::size_t taken() const;
+
 private:
     friend class Reuse;  // the checker's side
+    mutable std::mutex mutex_;
     std::unordered_map<std::string, std::vector<std::weak_ptr<const ModuleResult>>> by_name_;
+    std::size_t taken_ = 0;
 };
 
 // What a check builds besides its answer: the entry module's tables of functions, types, scopes and

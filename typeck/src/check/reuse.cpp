@@ -22,7 +22,17 @@ void sweep(std::unordered_map<std::string, std::vector<std::weak_ptr<const Modul
 
 }  // namespace
 
+ModuleResults::ModuleResults(ModuleResults&& other) noexcept
+    : by_name_(std::move(other.by_name_)), taken_(other.taken_) {}
+
+ModuleResults& ModuleResults::operator=(ModuleResults&& other) noexcept {
+    by_name_ = std::move(other.by_name_);
+    taken_ = other.taken_;
+    return *this;
+}
+
 std::size_t ModuleResults::live() const {
+    const std::lock_guard lock(mutex_);
     std::size_t count = 0;
     for (const auto& [name, kept] : by_name_) {
         count += static_cast<std::size_t>(
@@ -31,9 +41,17 @@ std::size_t ModuleResults::live() const {
     return count;
 }
 
+std::size_t ModuleResults::taken() const {
+    const std::lock_guard lock(mutex_);
+    return taken_;
+}
+
 Reuse::Reuse(ModuleResults& results, const std::vector<ModuleInput>& modules)
     : results_(results), modules_(modules), reaches_(modules.size()), interfaces_(modules.size()) {
-    sweep(results_.by_name_);
+    {
+        const std::lock_guard lock(results_.mutex_);
+        sweep(results_.by_name_);
+    }
     // A module's import of m refers to the latest module called m before it, as the checker's
     // interfaces by name do; a name not (yet) checked refers to nothing.
     std::unordered_map<std::string_view, uint32_t> latest;
@@ -64,12 +82,14 @@ bool Reuse::imports_match(const std::size_t index, const ModuleResult& result) c
 
 std::shared_ptr<const ModuleResult> Reuse::find(const std::size_t index) {
     const auto& [name, program] = modules_[index];
+    const std::lock_guard lock(results_.mutex_);
     const auto kept = results_.by_name_.find(name);
     if (kept == results_.by_name_.end()) return nullptr;
     for (const auto& weak : kept->second) {
         std::shared_ptr<const ModuleResult> result = weak.lock();
         if (result == nullptr || result->program != program || !imports_match(index, *result)) continue;
         interfaces_[index] = result->api;
+        ++results_.taken_;
         return result;
     }
     return nullptr;
@@ -78,6 +98,7 @@ std::shared_ptr<const ModuleResult> Reuse::find(const std::size_t index) {
 std::shared_ptr<const ModuleResult> Reuse::add(const std::size_t index, std::shared_ptr<const ModuleApi> api,
                                                std::optional<TypeError> error) {
     const auto& [name, program] = modules_[index];
+    const std::lock_guard lock(results_.mutex_);
     std::vector<std::weak_ptr<const ModuleResult>>& kept = results_.by_name_[name];
     if (api != nullptr) {
         for (const auto& weak : kept) {

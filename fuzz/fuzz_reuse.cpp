@@ -9,9 +9,9 @@
 #include "reuse_differential.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    quellin::lsp::testing::ReuseDifferential world;
-    if (!world.ok()) return 0;
     quellin::lsp::testing::ByteChoices choices(data, size);
+    quellin::lsp::testing::ReuseDifferential world(choices);
+    if (!world.ok()) return 0;
     while (!choices.exhausted()) {
         if (const auto difference = world.step(choices)) {
             std::fprintf(stderr, "%s\n", difference->c_str());

@@ -2,14 +2,18 @@
 // Two servers, one taking work over from earlier checks and one checking every time from scratch,
 // given the same messages while the files on disk change between them: every answer must be the same.
 // The steps are chosen by a source of numbers (a seeded generator in the test, the input bytes in the
-// fuzz target) over a small world: project modules that import each other (cycles, self-imports and
-// missing modules included), a vendor module, standard-library modules, documents opened, changed,
-// saved, closed and hovered. Shared by lsp/tests/reuse_differential_test.cpp and fuzz/fuzz_reuse.cpp.
+// fuzz target) over a small world: three to eight project modules that import each other (cycles,
+// self-imports and missing modules included), a vendor module, standard-library modules, documents
+// opened, changed, saved, closed and hovered. Modules are mostly written clean, so that many checks
+// succeed and have imported modules' results to take over; mistakes of every stage come and go.
+// Shared by lsp/tests/reuse_differential_test.cpp and fuzz/fuzz_reuse.cpp.
 
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -72,7 +76,9 @@ private:
 
 class ReuseDifferential {
 public:
-    ReuseDifferential() {
+    // The world's shape (how many project modules, what each holds at first) comes from `c`.
+    explicit ReuseDifferential(Choices& c) {
+        for (uint32_t n = 3 + c.below(6), k = 0; k < n; ++k) project_.push_back("m" + std::to_string(k));
         std::string pattern = (std::filesystem::temp_directory_path() / "quellin-reuse-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) return;
         root_ = pattern;
@@ -80,10 +86,11 @@ public:
         std::filesystem::create_directories(root_ / "p" / "vendor", ec);
         std::filesystem::create_directories(root_ / "std", ec);
         // Every module is there to begin with; steps change, remove and add them.
-        SeededChoices first(0);
-        for (const char* name : kProject) write(file_of(name), module_text(first, name));
-        write(file_of("v0"), module_text(first, "v0"));
-        for (const char* name : kStdlib) write(root_ / "std" / (std::string(name) + ".qn"), module_text(first, name));
+        for (const std::string& name : project_) write(file_of(name), module_text(c, name, false, false));
+        write(file_of("v0"), module_text(c, "v0", true, false));
+        for (const char* name : kStdlib) {
+            write(root_ / "std" / (std::string(name) + ".qn"), module_text(c, name, true, false));
+        }
         reusing_.stdlib_dir = root_ / "std";
         scratch_.stdlib_dir = root_ / "std";
         scratch_.reuse = false;
@@ -100,22 +107,24 @@ public:
     // One step: a change on disk, or a message to both servers. Returns a description of the first
     // difference between their answers, or of memory held beyond what the latest checks used.
     std::optional<std::string> step(Choices& c) {
-        const uint32_t pick = c.below(40);
+        const uint32_t pick = c.below(44);
         if (pick < 8) {
             write_module(c);
-        } else if (pick < 12) {
+        } else if (pick < 11) {
             touch_module(c);
-        } else if (pick < 13) {
-            remove_module(c);
+        } else if (pick < 14) {
+            edit_body(c);
         } else if (pick < 15) {
+            remove_module(c);
+        } else if (pick < 17) {
             write_stdlib(c);
-        } else if (pick < 18) {
+        } else if (pick < 20) {
             return open(c);
-        } else if (pick < 27) {
-            return change(c);
-        } else if (pick < 29) {
-            return save(c);
         } else if (pick < 30) {
+            return change(c);
+        } else if (pick < 32) {
+            return save(c);
+        } else if (pick < 33) {
             return close(pick_open(c));
         } else {
             return hover(c);
@@ -139,19 +148,40 @@ public:
     const std::vector<std::string>& log() const { return log_; }
 
     // What the answers were, so that a run can show it was not vacuous: diagnostics in the document,
-    // diagnostics naming another file, clean checks of documents that import, hovers that found a
-    // function, and (summed over the steps) results of imported modules held for reuse.
+    // diagnostics naming another file, checks that loaded a program of several modules and those of
+    // them that came out clean, hovers that found something, (summed over the steps) results of
+    // imported modules held for reuse, and how often the reusing server took a syntax tree or an
+    // imported module's result over instead of parsing or checking again.
     struct Seen {
         uint64_t own_errors = 0;
         uint64_t other_file_errors = 0;
+        uint64_t loaded = 0;
         uint64_t clean_with_imports = 0;
         uint64_t hover_texts = 0;
         uint64_t results_held = 0;
+        uint64_t trees_taken = 0;
+        uint64_t results_taken = 0;
+
+        Seen& operator+=(const Seen& other) {
+            own_errors += other.own_errors;
+            other_file_errors += other.other_file_errors;
+            loaded += other.loaded;
+            clean_with_imports += other.clean_with_imports;
+            hover_texts += other.hover_texts;
+            results_held += other.results_held;
+            trees_taken += other.trees_taken;
+            results_taken += other.results_taken;
+            return *this;
+        }
     };
-    const Seen& seen() const { return seen_; }
+    Seen seen() const {
+        Seen seen = seen_;
+        seen.trees_taken = reusing_.caches.trees.taken();
+        seen.results_taken = reusing_.caches.results.taken();
+        return seen;
+    }
 
 private:
-    static constexpr const char* kProject[] = {"m0", "m1", "m2", "m3", "m4"};
     static constexpr const char* kStdlib[] = {"s0", "s1", "m1"};
 
     std::filesystem::path file_of(const std::string& module) const {
@@ -178,16 +208,19 @@ private:
     // it can find (a project file all of them, a vendor or standard-library file those of the standard
     // library), so that most programs load; now and then any other, which may close a cycle, or one no
     // file has.
-    static std::string imported_by(Choices& c, const std::string& self) {
-        static const char* const project[] = {"m0", "m1", "m2", "m3", "m4", "v0", "s0", "s1"};
-        static const char* const library[] = {"s0", "s1", "m1"};
-        const bool in_library = self == "v0" || self == "s0" || self == "s1";
-        const char* const* names = in_library ? library : project;
-        const uint32_t count = in_library ? 3 : 8;
-        if (c.below(48) == 0) return c.below(2) == 0 ? "nowhere" : self;
+    // A file written with `mistakes` off imports only modules after it, and only those a file can find.
+    // A vendor or standard-library file (`in_library`) finds only the standard library.
+    std::string imported_by(Choices& c, const std::string& self, const bool in_library, const bool mistakes) const {
+        std::vector<std::string> names;
+        if (!in_library) names = project_;
+        if (!in_library) names.push_back("v0");
+        names.insert(names.end(), {"s0", "s1"});
+        if (in_library) names.push_back("m1");
+        const auto count = static_cast<uint32_t>(names.size());
+        if (mistakes && c.below(16) == 0) return c.below(2) == 0 ? "nowhere" : self;
         uint32_t after = 0;
         while (after < count && names[after] != self) ++after;
-        if (after + 1 < count && c.below(6) != 0) return names[after + 1 + c.below(count - after - 1)];
+        if (after + 1 < count && (!mistakes || c.below(6) != 0)) return names[after + 1 + c.below(count - after - 1)];
         return names[c.below(count)];
     }
 
@@ -208,11 +241,11 @@ private:
     }
 
     // A library module: imports, a record R, an enum E, functions f and make, uses of what it
-    // imports, and now and then a mistake of some kind.
-    static std::string module_text(Choices& c, const std::string& self) {
+    // imports, and with `mistakes` now and then a mistake of some kind (a third of such modules).
+    std::string module_text(Choices& c, const std::string& self, const bool in_library, const bool mistakes) const {
         std::vector<std::string> imports;
         for (uint32_t n = c.below(3); n > 0; --n) {
-            std::string name = imported_by(c, self);
+            std::string name = imported_by(c, self, in_library, mistakes);
             if (std::find(imports.begin(), imports.end(), name) == imports.end()) imports.push_back(name);
         }
         std::string text;
@@ -227,12 +260,14 @@ private:
             switch (c.below(8)) {
                 case 0: case 1: case 2: text += "fn use_" + name + "() -> Int = " + name + ".f(1)\n"; break;
                 case 3: text += "fn field_" + name + "() -> Int = " + name + ".make().v\n"; break;
-                case 4: text += "fn hidden_" + name + "() -> Int = " + name + ".hidden()\n"; break;
+                case 4:
+                    if (mistakes) text += "fn hidden_" + name + "() -> Int = " + name + ".hidden()\n";
+                    break;
                 default: break;
             }
         }
         text += "fn hidden() -> Int = 2\n";
-        switch (c.below(24)) {
+        switch (mistakes ? c.below(18) : 6 + c.below(12)) {
             case 0: text += "pub fn (\n"; break;                                     // a syntax error
             case 1: text += "/// Wrong.\npub fn wrong() -> Int = \"no\"\n"; break;  // a type error
             case 2: text += "let top = 1\n"; break;                                 // code at top level
@@ -246,10 +281,10 @@ private:
     }
 
     // A document: imports, top-level code using them, a function of its own.
-    static std::string document_text(Choices& c, const std::string& self) {
+    std::string document_text(Choices& c, const std::string& self) const {
         std::vector<std::string> imports;
-        for (uint32_t n = c.below(4); n > 0; --n) {
-            std::string name = imported_by(c, self);
+        for (uint32_t n = c.below(8) == 0 ? 0 : 1 + c.below(3); n > 0; --n) {
+            std::string name = imported_by(c, self, false, c.below(4) == 0);
             if (std::find(imports.begin(), imports.end(), name) == imports.end()) imports.push_back(name);
         }
         std::string text;
@@ -258,8 +293,10 @@ private:
         for (const std::string& name : imports) {
             switch (c.below(8)) {
                 case 0: case 1: case 2: case 3: text += "let a_" + name + " = " + name + ".f(1)\n"; break;
-                case 4: text += "let b_" + name + ": Int = " + name + ".make().v\n"; break;
-                case 5: text += "let c_" + name + " = " + name + ".boxed().item\n"; break;
+                case 4: text += "let b_" + name + " = " + name + ".make().v\n"; break;
+                case 5:
+                    if (c.below(3) == 0) text += "let c_" + name + " = " + name + ".boxed().item\n";
+                    break;
                 default: break;
             }
         }
@@ -267,18 +304,42 @@ private:
         return text;
     }
 
+    // A project module's name, or the vendor module's.
+    std::string any_module(Choices& c) const {
+        const uint32_t pick = c.below(static_cast<uint32_t>(project_.size()) + 1);
+        return pick < project_.size() ? project_[pick] : "v0";
+    }
+
+    // Half of the time clean, which also mends whatever mistake the module had.
     void write_module(Choices& c) {
-        const uint32_t pick = c.below(6);
-        const std::string name = pick < 5 ? kProject[pick] : "v0";
-        write(file_of(name), module_text(c, name));
+        const std::string name = any_module(c);
+        write(file_of(name), module_text(c, name, name == "v0", c.below(2) == 0));
+    }
+
+    std::optional<std::string> read(const std::filesystem::path& file) const {
+        std::ifstream in(file, std::ios::binary);
+        if (!in) return std::nullopt;
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+
+    // A change inside a function body, which leaves the interface alone: f adds another number.
+    void edit_body(Choices& c) {
+        const std::string name = any_module(c);
+        std::optional<std::string> text = read(file_of(name));
+        if (!text) return;
+        const std::string body = "(x: Int) -> Int = x + ";
+        const std::size_t at = text->find(body);
+        if (at == std::string::npos || at + body.size() >= text->size()) return;
+        (*text)[at + body.size()] = static_cast<char>('0' + c.below(10));
+        write(file_of(name), *text);
     }
 
     // A change that leaves the interface alone: a comment added or taken away.
     void touch_module(Choices& c) {
-        const std::string name = kProject[c.below(5)];
-        std::ifstream in(file_of(name), std::ios::binary);
-        if (!in) return;
-        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string name = any_module(c);
+        std::optional<std::string> read_text = read(file_of(name));
+        if (!read_text) return;
+        std::string& text = *read_text;
         const std::string note = "// note\n";
         if (text.ends_with(note)) {
             text.resize(text.size() - note.size());
@@ -289,8 +350,7 @@ private:
     }
 
     void remove_module(Choices& c) {
-        const uint32_t pick = c.below(6);
-        const std::string name = pick < 5 ? kProject[pick] : "v0";
+        const std::string name = any_module(c);
         std::error_code ec;
         std::filesystem::remove(file_of(name), ec);
         log_.push_back("remove " + name);
@@ -304,7 +364,7 @@ private:
             log_.push_back("remove std/" + name);
             return;
         }
-        write(root_ / "std" / (name + ".qn"), module_text(c, name));
+        write(root_ / "std" / (name + ".qn"), module_text(c, name, true, c.below(2) == 0));
     }
 
     // A document's name: an entry file, a project module, or a buffer without a file.
@@ -325,7 +385,7 @@ private:
         const std::string uri = uri_of(name);
         std::string text = document_text(c, name);
         // Mostly the saved file and the buffer agree, as just after opening.
-        if (name != "untitled" && c.below(6) != 0) write(root_ / "p" / (name + ".qn"), text);
+        if (name != "untitled" && c.below(12) != 0) write(root_ / "p" / (name + ".qn"), text);
         open_.insert(uri);
         buffers_[uri] = text;
         return both({{"jsonrpc", "2.0"},
@@ -335,12 +395,24 @@ private:
 
     std::optional<std::string> change(Choices& c) {
         const std::string uri = pick_open(c);
-        // Mostly typing at the end: a new line, or a new character on the last one.
+        // Mostly typing at the end: a new line, or a new character on the last one; or taking the last
+        // line away, which also takes away the mistake just typed.
         std::string text = buffers_.count(uri) ? buffers_[uri] : document_text(c, document_name(uri));
-        switch (c.below(10)) {
+        switch (c.below(16)) {
             case 0: text = document_text(c, document_name(uri)); break;
-            case 1: case 2: text += "let z" + std::to_string(++lines_typed_) + " = local(2)\n"; break;
-            case 3: text += "let y" + std::to_string(++lines_typed_) + " = unknown\n"; break;
+            case 1: case 2: case 3: text += "let z" + std::to_string(++lines_typed_) + " = local(2)\n"; break;
+            case 4:
+                if (c.below(2) == 0) text += "let y" + std::to_string(++lines_typed_) + " = unknown\n";
+                break;
+            case 5: case 6: case 7: {
+                // Only a line typed here: the document's own declarations stay.
+                const std::size_t end = text.ends_with('\n') ? text.size() - 1 : text.size();
+                const std::size_t start = end == 0 ? std::string::npos : text.rfind('\n', end - 1);
+                const std::size_t line = start == std::string::npos ? 0 : start + 1;
+                const std::string_view last = std::string_view(text).substr(line);
+                if (last.starts_with("let z") || last.starts_with("let y") || last.starts_with("// ")) text.resize(line);
+                break;
+            }
             default: text += "// " + std::to_string(c.below(10)) + "\n"; break;
         }
         buffers_[uri] = text;
@@ -353,7 +425,8 @@ private:
     // Writes a document's buffer to its file, as saving does, and checks it again.
     std::optional<std::string> save(Choices& c) {
         const std::string uri = pick_open(c);
-        if (uri.starts_with("file://")) write(uri.substr(7), buffers_[uri]);
+        const auto buffer = buffers_.find(uri);
+        if (uri.starts_with("file://") && buffer != buffers_.end()) write(uri.substr(7), buffer->second);
         return both({{"jsonrpc", "2.0"},
                      {"method", "textDocument/didChange"},
                      {"params", {{"textDocument", {{"uri", uri}}}, {"contentChanges", nlohmann::json::array()}}}});
@@ -367,10 +440,12 @@ private:
                      {"params", {{"textDocument", {{"uri", uri}}}}}});
     }
 
-    // Anywhere, but mostly on a line of the buffer, where the names are.
+    // Mostly on a name of the buffer (an import, a module, a function, a field), otherwise anywhere,
+    // past the ends of lines and of the text included.
     std::optional<std::string> hover(Choices& c) {
         const std::string uri = pick_open(c);
-        const std::string& text = buffers_[uri];
+        const auto buffer = buffers_.find(uri);
+        const std::string text = buffer != buffers_.end() ? buffer->second : "";
         std::vector<std::string> lines(1);
         for (const char ch : text) {
             if (ch == '\n') {
@@ -379,9 +454,42 @@ private:
                 lines.back() += ch;
             }
         }
-        const uint32_t line = c.below(static_cast<uint32_t>(lines.size()) + 1);
-        const uint32_t width = line < lines.size() ? static_cast<uint32_t>(lines[line].size()) : 0;
-        const uint32_t character = c.below(4) == 0 ? c.below(40) : c.below(width + 2);
+        // (line, start, length) of every word.
+        std::vector<std::array<uint32_t, 3>> words;
+        for (std::size_t l = 0; l < lines.size(); ++l) {
+            const std::string& s = lines[l];
+            for (std::size_t i = 0; i < s.size();) {
+                const auto is_word = [&](const std::size_t k) {
+                    return std::isalnum(static_cast<unsigned char>(s[k])) != 0 || s[k] == '_';
+                };
+                if (!is_word(i)) {
+                    ++i;
+                    continue;
+                }
+                std::size_t j = i;
+                while (j < s.size() && is_word(j)) ++j;
+                words.push_back({static_cast<uint32_t>(l), static_cast<uint32_t>(i), static_cast<uint32_t>(j - i)});
+                i = j;
+            }
+        }
+        uint32_t line = 0;
+        uint32_t character = 0;
+        // Half of the aimed hovers go to the names of functions, which hover can describe.
+        std::vector<std::array<uint32_t, 3>> functions;
+        for (const auto& word : words) {
+            const std::string_view name = std::string_view(lines[word[0]]).substr(word[1], word[2]);
+            if (name == "local" || name == "f" || name == "make" || name == "boxed") functions.push_back(word);
+        }
+        if (!functions.empty() && c.below(2) == 0) words = std::move(functions);
+        if (!words.empty() && c.below(4) != 0) {
+            const auto& [l, start, length] = words[c.below(static_cast<uint32_t>(words.size()))];
+            line = l;
+            character = start + c.below(length);
+        } else {
+            line = c.below(static_cast<uint32_t>(lines.size()) + 1);
+            const uint32_t width = line < lines.size() ? static_cast<uint32_t>(lines[line].size()) : 0;
+            character = c.below(4) == 0 ? c.below(40) : c.below(width + 2);
+        }
         return both({{"jsonrpc", "2.0"},
                      {"id", 7},
                      {"method", "textDocument/hover"},
@@ -400,20 +508,27 @@ private:
                 return "answers differ:\n  reusing:      " + nlohmann::json(reused.messages).dump() +
                        "\n  from scratch: " + nlohmann::json(scratch.messages).dump();
             }
-            for (const nlohmann::json& answer : reused.messages) count(answer, reused.check);
+            for (const nlohmann::json& answer : reused.messages) count(answer, message, reused.check.work.has_value());
         }
         seen_.results_held += reusing_.caches.results.live();
         return held_beyond_use();
     }
 
-    void count(const nlohmann::json& answer, const CheckOutcome& check) {
+    // `loaded`: the check answered loaded its program (for an open document, the server then holds
+    // that check's work in place of the earlier one, which the outcome carries away).
+    void count(const nlohmann::json& answer, const nlohmann::json& message, const bool loaded_program) {
         if (answer.contains("result")) {
             seen_.hover_texts += answer["result"].is_null() ? 0 : 1;
             return;
         }
+        if (message["method"] == "textDocument/didClose") return;
+        const std::string uri = answer["params"]["uri"].get<std::string>();
+        const auto held = reusing_.latest_work.find(uri);
+        const bool loaded = loaded_program && held != reusing_.latest_work.end() && held->second.trees.size() > 1;
+        seen_.loaded += loaded ? 1 : 0;
         const nlohmann::json& diagnostics = answer["params"]["diagnostics"];
         if (diagnostics.empty()) {
-            seen_.clean_with_imports += check.work && !check.work->trees.empty() ? 1 : 0;
+            seen_.clean_with_imports += loaded ? 1 : 0;
         } else if (diagnostics[0]["message"].get<std::string>().starts_with("[")) {
             ++seen_.other_file_errors;
         } else {
@@ -440,6 +555,7 @@ private:
         return std::nullopt;
     }
 
+    std::vector<std::string> project_;  // m0, m1, ...
     std::filesystem::path root_;
     Server reusing_;
     Server scratch_;

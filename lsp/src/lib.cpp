@@ -151,10 +151,16 @@ HandleOutcome Server::handle(json message) {
         documents[uri] = take_string_member(member(member(&message, "params"), "textDocument"), "text");
         outcome = diagnostics_note(uri);
     } else if (method == "textDocument/didChange") {
-        if (std::optional<std::string> text = changed_text(message)) documents[uri] = std::move(*text);
+        bool shrank = false;
+        if (std::optional<std::string> text = changed_text(message)) {
+            std::string& document = documents[uri];
+            shrank = text->size() < document.size();
+            document = std::move(*text);
+        }
         outcome = diagnostics_note(uri);
+        outcome.shrank = shrank;
     } else if (method == "textDocument/didClose") {
-        documents.erase(uri);
+        outcome.shrank = documents.erase(uri) != 0;
         if (const auto remembered = hover_modules.find(uri); remembered != hover_modules.end()) {
             outcome.check.modules = std::move(remembered->second);
             hover_modules.erase(remembered);

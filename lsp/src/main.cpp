@@ -76,12 +76,20 @@ Expected<void, IoError> serve(std::istream& in, std::ostream& out, const bool re
     for (;;) {
         QN_TRY_ASSIGN(std::optional<nlohmann::json> message, quellin::lsp::read_message(in));
         if (!message) return {};
-        // The outcome holds the check it answers, which is freed with it, after the answer is written.
-        const quellin::lsp::HandleOutcome outcome = server.handle(std::move(*message));
-        for (const nlohmann::json& outgoing : outcome.messages) {
-            QN_TRY(quellin::lsp::write_message(out, outgoing));
+        bool keep_running = true;
+        bool shrank = false;
+        {
+            // The outcome holds the check it answers, which is freed with it, after the answer is written.
+            const quellin::lsp::HandleOutcome outcome = server.handle(std::move(*message));
+            for (const nlohmann::json& outgoing : outcome.messages) {
+                QN_TRY(quellin::lsp::write_message(out, outgoing));
+            }
+            keep_running = outcome.keep_running;
+            shrank = outcome.shrank;
         }
-        if (!outcome.keep_running) return {};
+        if (!keep_running) return {};
+        // Only once the answer is out: an edit's diagnostics never wait for it.
+        if (shrank) (void)quellin::lsp::give_back_free_memory();
     }
 }
 

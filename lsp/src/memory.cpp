@@ -25,4 +25,14 @@ void keep_freed_memory() {
 #endif
 }
 
+bool give_back_free_memory() {
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 33))
+    const struct mallinfo2 heap = mallinfo2();
+    if (heap.fordblks <= kKeptFreeMemory || heap.fordblks <= heap.uordblks + heap.hblkhd) return false;
+    return malloc_trim(0) != 0;
+#else
+    return false;
+#endif
+}
+
 }  // namespace quellin::lsp

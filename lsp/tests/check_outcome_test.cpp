@@ -48,14 +48,15 @@ TEST(HandleOutcome, HoldsWhatTheAnswerLeavesBehind) {
         bool tables;                           // whether the outcome holds a check's tables
         std::vector<std::string> handed_back;  // functions of the modules freed with the outcome
         std::vector<std::string> remembered;   // functions of the modules hover keeps
+        bool shrank;                           // whether memory may be given back after the answer
     };
     const Step steps[] = {
-        {"first open: nothing remembered before", opened("fn a() -> Int = 1\n"), true, {}, {"a"}},
-        {"a change replaces what hover remembers", changed("fn b() -> Int = 1\n"), true, {"a"}, {"b"}},
-        {"a type error still replaces it", changed("fn c() -> Int = \"x\"\n"), true, {"b"}, {"c"}},
-        {"a syntax error checks nothing and keeps it", changed("fn (\n"), false, {}, {"c"}},
-        {"a close hands back what hover forgets", closed(), false, {"c"}, {}},
-        {"a close of nothing hands back nothing", closed(), false, {}, {}},
+        {"first open: nothing remembered before", opened("fn a() -> Int = 1\n"), true, {}, {"a"}, false},
+        {"a change replaces what hover remembers", changed("fn b() -> Int = 1\n"), true, {"a"}, {"b"}, false},
+        {"a type error still replaces it", changed("fn c() -> Int = \"x\"\n"), true, {"b"}, {"c"}, false},
+        {"a syntax error checks nothing and keeps it", changed("fn (\n"), false, {}, {"c"}, true},
+        {"a close hands back what hover forgets", closed(), false, {"c"}, {}, true},
+        {"a close of nothing hands back nothing", closed(), false, {}, {}, false},
     };
     Server server;
     for (const Step& step : steps) {
@@ -64,6 +65,7 @@ TEST(HandleOutcome, HoldsWhatTheAnswerLeavesBehind) {
         ASSERT_EQ(outcome.messages.size(), 1u);
         EXPECT_EQ(!outcome.check.tables.empty(), step.tables);
         EXPECT_EQ(functions(outcome.check.modules), step.handed_back);
+        EXPECT_EQ(outcome.shrank, step.shrank);
         const auto remembered = server.hover_modules.find(kUri);
         EXPECT_EQ(remembered != server.hover_modules.end() ? functions(remembered->second)
                                                            : std::vector<std::string>{},

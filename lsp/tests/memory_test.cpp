@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
+#include <fstream>
+#include <vector>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -36,6 +40,47 @@ TEST(KeepFreedMemory, LargeBlocksComeFromTheHeapAndStayThereOnceFreed) {
     std::free(block);
     // Freed at the top of the heap, it is kept for the next request rather than given back.
     EXPECT_GE(mallinfo2().fordblks, kBlock);
+#endif
+}
+
+// Resident bytes of this process.
+std::size_t resident_bytes() {
+    std::ifstream statm("/proc/self/statm");
+    std::size_t size = 0;
+    std::size_t resident = 0;
+    statm >> size >> resident;
+    return resident * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+}
+
+// Blocks of `count` × 256 KiB, every page touched.
+std::vector<void*> touched_blocks(const std::size_t count) {
+    constexpr std::size_t kBlock = std::size_t{256} << 10;
+    std::vector<void*> blocks;
+    for (std::size_t i = 0; i < count; ++i) {
+        auto* const block = static_cast<char*>(std::malloc(kBlock));
+        if (block == nullptr) break;
+        for (std::size_t at = 0; at < kBlock; at += 4096) block[at] = 1;
+        blocks.push_back(block);
+    }
+    return blocks;
+}
+
+TEST(GiveBackFreeMemory, OnlyWhenFreeMemoryExceedsTheBoundAndWhatIsInUse) {
+#if !defined(__GLIBC__) || defined(QUELLIN_TEST_OWN_ALLOCATOR)
+    GTEST_SKIP() << "the setting applies to glibc's allocator only";
+#else
+    keep_freed_memory();
+    (void)give_back_free_memory();
+    // 64 MiB in use and 32 MiB free: kept, for the next check to build again.
+    std::vector<void*> kept = touched_blocks(256);
+    std::vector<void*> freed = touched_blocks(128);
+    for (void* block : freed) std::free(block);
+    EXPECT_FALSE(give_back_free_memory());
+    // Now 96 MiB free and none of it in use: given back.
+    for (void* block : kept) std::free(block);
+    const std::size_t before = resident_bytes();
+    EXPECT_TRUE(give_back_free_memory());
+    EXPECT_LT(resident_bytes() + (std::size_t{64} << 20), before);
 #endif
 }
 

@@ -113,6 +113,11 @@ Server Server::create() {
     return server;
 }
 
+void Server::sweep_caches() {
+    caches.trees.sweep();
+    caches.results.sweep();
+}
+
 json response(const std::optional<json>& id, json result) {
     json message = json::object();
     message["jsonrpc"] = "2.0";

@@ -89,7 +89,10 @@ Expected<void, IoError> serve(std::istream& in, std::ostream& out, const bool re
         }
         if (!keep_running) return {};
         // Only once the answer is out: an edit's diagnostics never wait for it.
-        if (shrank) (void)quellin::lsp::give_back_free_memory();
+        if (shrank) {
+            server.sweep_caches();
+            (void)quellin::lsp::give_back_free_memory();
+        }
     }
 }
 

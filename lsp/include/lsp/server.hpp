@@ -58,6 +58,11 @@ struct Server {
     // Checks one document: the outcome's one message is its complete publishDiagnostics notification.
     HandleOutcome diagnostics_note(const std::string& uri);
 
+    // Forgets what the caches remember of work nobody holds any more. The memory it frees is small but
+    // spread over the heap, where it would keep the pages of the freed work from going back to the
+    // system; the main loop calls this before give_back_free_memory.
+    void sweep_caches();
+
     // The text shown, in `hover_markup`, when hovering at a 0-based line and character of a document.
     std::optional<std::string> hover(const std::string& uri, uint64_t line, uint64_t character) const;
 };

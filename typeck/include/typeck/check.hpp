@@ -82,6 +82,9 @@ public:
     // How many times a check has taken over a result instead of checking its module.
     std::size_t taken() const;
 
+    // Forgets the results that no longer live (each check does so as it starts).
+    void sweep();
+
 private:
     friend class Reuse;  // the checker's side
     mutable std::mutex mutex_;

@@ -46,6 +46,11 @@ std::size_t ModuleResults::taken() const {
     return taken_;
 }
 
+void ModuleResults::sweep() {
+    const std::lock_guard lock(mutex_);
+    typeck::sweep(by_name_);
+}
+
 Reuse::Reuse(ModuleResults& results, const std::vector<ModuleInput>& modules)
     : results_(results), modules_(modules), reaches_(modules.size()), interfaces_(modules.size()) {
     {

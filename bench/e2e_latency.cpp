@@ -1,11 +1,22 @@
 // End-to-end latency of the real server process: opens a generated document, sends many didChange
 // edits, and for each one measures the time from writing the message to reading its
 // publishDiagnostics; then reports the median, the 95th percentile and the server's peak resident
-// memory (VmHWM). Run once on a single large file and once on the entry file of a module graph, whose
-// every imported module the server reads from disk again on every change.
+// memory (VmHWM), and its resident memory once the document is closed again. Run once on a single
+// large file and once on the entry file of a module graph, whose every imported module the server
+// reads from disk again on every change; each session runs with the server as users start it and with
+// `--no-reuse` (every check from scratch), in alternation.
 //
 //   e2e_latency --server build/lsp/bin/quellin-lsp [--lines 10000] [--edits 200] [--warmup 5]
-//               [--modules 100] [--module-lines 500]
+//               [--modules 100] [--module-lines 500] [--graph chain|tree] [--disk-edits 0|1]
+//               [--documents N] [--modes both|reuse|scratch]
+//
+// --graph tree: module k imports 2k+1 and 2k+2 and the document is the root, mod000.
+// --disk-edits 1: before each change, an imported module halfway down the graph is written again with
+//   a different last line, a comment, as saving it in another editor would, and the document is sent
+//   unchanged; --disk-edits 2: that last line is a public function of a new name each time, so that
+//   the module's interface changes and every module importing it, directly or not, is checked again.
+// --documents N: also opens N documents of --lines lines each, then closes them all, and reports the
+//   resident memory with all open and after all are closed.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -18,7 +29,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -38,7 +51,7 @@ using Clock = std::chrono::steady_clock;
 // The server as a child process, talking over two pipes.
 class ServerProcess {
 public:
-    explicit ServerProcess(const std::string& binary) {
+    ServerProcess(const std::string& binary, const std::vector<std::string>& arguments) {
         int to_child[2];
         int from_child[2];
         if (pipe(to_child) != 0) return;
@@ -55,7 +68,10 @@ public:
             close(to_child[1]);
             close(from_child[0]);
             close(from_child[1]);
-            execl(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr));
+            std::vector<char*> argv{const_cast<char*>(binary.c_str())};
+            for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+            argv.push_back(nullptr);
+            execv(binary.c_str(), argv.data());
             _exit(127);
         }
         close(to_child[0]);
@@ -154,16 +170,21 @@ public:
     }
 
     // The peak resident set size so far, in KiB, from /proc.
-    std::optional<long> peak_rss_kib() const {
+    std::optional<long> peak_rss_kib() const { return status_kib("VmHWM:"); }
+
+    // The resident set size now, in KiB.
+    std::optional<long> rss_kib() const { return status_kib("VmRSS:"); }
+
+private:
+    std::optional<long> status_kib(const std::string_view field) const {
         std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
         std::string line;
         while (std::getline(status, line)) {
-            if (line.rfind("VmHWM:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
+            if (line.rfind(field, 0) == 0) return std::strtol(line.c_str() + field.size(), nullptr, 10);
         }
         return std::nullopt;
     }
 
-private:
     bool fill() {
         pollfd fd{out_, POLLIN, 0};
         if (poll(&fd, 1, 60'000) <= 0) return false;
@@ -187,11 +208,17 @@ struct Options {
     uint32_t warmup = 5;
     uint32_t modules = 100;
     uint32_t module_lines = 500;
+    bool tree = false;
+    uint32_t disk_edits = 0;  // 1: a comment, 2: a new public function
+    uint32_t documents = 0;
+    bool with_reuse = true;
+    bool from_scratch = true;
 };
 
 struct Result {
     std::vector<double> latencies_ms;  // after the warm-up edits
     long peak_rss_kib = 0;
+    long closed_rss_kib = 0;           // once the document is closed again
     double cpu_ms_per_edit = 0.0;      // the server's CPU time over the measured edits, averaged
     std::string problem;               // empty when every check came back clean
 };
@@ -213,22 +240,69 @@ std::vector<size_t> edit_sites(const std::string& text) {
     return sites;
 }
 
-Result run_session(const Options& options, const std::string& uri, std::string text) {
+bool initialize(ServerProcess& server) {
+    server.send({{"jsonrpc", "2.0"}, {"id", 1}, {"method", "initialize"}, {"params", {{"capabilities", json::object()}}}});
+    if (!server.receive()) return false;
+    server.send({{"jsonrpc", "2.0"}, {"method", "initialized"}, {"params", json::object()}});
+    return true;
+}
+
+json did_open(const std::string& uri, const std::string& text) {
+    return {{"jsonrpc", "2.0"},
+            {"method", "textDocument/didOpen"},
+            {"params", {{"textDocument", {{"uri", uri}, {"languageId", "quellin"}, {"version", 1}, {"text", text}}}}}};
+}
+
+json did_close(const std::string& uri) {
+    return {{"jsonrpc", "2.0"}, {"method", "textDocument/didClose"}, {"params", {{"textDocument", {{"uri", uri}}}}}};
+}
+
+// The resident memory once the server has answered a request sent after everything before it.
+std::optional<long> settled_rss_kib(ServerProcess& server) {
+    server.send({{"jsonrpc", "2.0"}, {"id", 3}, {"method", "textDocument/hover"},
+                 {"params", {{"textDocument", {{"uri", "untitled:none"}}}, {"position", {{"line", 0}, {"character", 0}}}}}});
+    if (!server.receive()) return std::nullopt;
+    return server.rss_kib();
+}
+
+void shut_down(ServerProcess& server) {
+    server.send({{"jsonrpc", "2.0"}, {"id", 2}, {"method", "shutdown"}});
+    (void)server.receive();
+    server.send({{"jsonrpc", "2.0"}, {"method", "exit"}});
+}
+
+// Rewrites the last line of the file at `path` to say `n`, in a comment or, with `interface`, in the
+// name of a public function; false when it cannot.
+bool rewrite_last_line(const std::filesystem::path& path, const uint32_t n, const bool interface) {
+    std::string text;
+    {
+        std::ifstream in(path, std::ios::binary);
+        if (!in) return false;
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    const std::string marker = "// saved elsewhere\n";
+    if (const size_t at = text.rfind(marker); at != std::string::npos) text.resize(at);
+    text += marker;
+    text += interface ? "/// Saved.\npub fn saved_" + std::to_string(n) + "() -> Int = 1\n" : "// " + std::to_string(n) + "\n";
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    return static_cast<bool>(out);
+}
+
+// `disk_file`, when given, is written again before each change, and the document is sent unchanged.
+Result run_session(const Options& options, const std::vector<std::string>& arguments, const std::string& uri,
+                   std::string text, const std::optional<std::filesystem::path>& disk_file) {
     Result result;
-    ServerProcess server(options.server);
+    ServerProcess server(options.server, arguments);
     if (!server.started()) {
         result.problem = "cannot start " + options.server;
         return result;
     }
-    server.send({{"jsonrpc", "2.0"}, {"id", 1}, {"method", "initialize"}, {"params", {{"capabilities", json::object()}}}});
-    if (!server.receive()) {
+    if (!initialize(server)) {
         result.problem = "no answer to initialize";
         return result;
     }
-    server.send({{"jsonrpc", "2.0"}, {"method", "initialized"}, {"params", json::object()}});
-    server.send({{"jsonrpc", "2.0"},
-                 {"method", "textDocument/didOpen"},
-                 {"params", {{"textDocument", {{"uri", uri}, {"languageId", "quellin"}, {"version", 1}, {"text", text}}}}}});
+    server.send(did_open(uri, text));
     const auto opened = server.receive_diagnostics(uri);
     if (!opened) {
         result.problem = "no diagnostics after didOpen";
@@ -237,9 +311,20 @@ Result run_session(const Options& options, const std::string& uri, std::string t
     result.problem = diagnostics_problem(*opened);
 
     const std::vector<size_t> sites = edit_sites(text);
+    const std::string plain_end = text;
     double cpu_at_start = 0.0;
     for (uint32_t i = 0; i < options.warmup + options.edits && result.problem.empty(); ++i) {
-        if (!sites.empty()) text[sites[(i * 7919u) % sites.size()]] = static_cast<char>('1' + i % 9);
+        if (disk_file) {
+            if (!rewrite_last_line(*disk_file, i, options.disk_edits == 2)) {
+                result.problem = "cannot write " + disk_file->string();
+                break;
+            }
+        } else if (!sites.empty()) {
+            text[sites[(i * 7919u) % sites.size()]] = static_cast<char>('1' + i % 9);
+        } else {
+            // A document without the literal (a library module): its last line changes instead.
+            text = plain_end + "// edit " + std::to_string(i) + "\n";
+        }
         if (i == options.warmup) cpu_at_start = server.cpu_seconds().value_or(0.0);
         const json change = {{"jsonrpc", "2.0"},
                              {"method", "textDocument/didChange"},
@@ -271,10 +356,39 @@ Result run_session(const Options& options, const std::string& uri, std::string t
         result.cpu_ms_per_edit = (server.cpu_seconds().value_or(0.0) - cpu_at_start) * 1000.0 /
                                  static_cast<double>(result.latencies_ms.size());
     }
-    server.send({{"jsonrpc", "2.0"}, {"id", 2}, {"method", "shutdown"}});
-    (void)server.receive();
-    server.send({{"jsonrpc", "2.0"}, {"method", "exit"}});
+    server.send(did_close(uri));
+    (void)server.receive_diagnostics(uri);
+    result.closed_rss_kib = settled_rss_kib(server).value_or(0);
+    shut_down(server);
     return result;
+}
+
+// Opens `count` documents of `lines` lines each, then closes them all; reports resident memory.
+void run_documents(const Options& options, const std::vector<std::string>& arguments, const std::string& label) {
+    ServerProcess server(options.server, arguments);
+    if (!server.started() || !initialize(server)) {
+        std::printf("%-26s FAILED: cannot start the server\n", label.c_str());
+        return;
+    }
+    std::vector<std::string> uris;
+    for (uint32_t i = 0; i < options.documents; ++i) {
+        uris.push_back("untitled:document" + std::to_string(i));
+        server.send(did_open(uris.back(), quellin::gen::generate_program(options.lines, 1 + i)));
+        if (!server.receive_diagnostics(uris.back())) {
+            std::printf("%-26s FAILED: no diagnostics after didOpen\n", label.c_str());
+            return;
+        }
+    }
+    const long open_kib = settled_rss_kib(server).value_or(0);
+    for (const std::string& uri : uris) {
+        server.send(did_close(uri));
+        (void)server.receive_diagnostics(uri);
+    }
+    const long closed_kib = settled_rss_kib(server).value_or(0);
+    std::printf("%-26s %u documents x %u lines: RSS all open %6.1f MiB, all closed %6.1f MiB, peak %6.1f MiB\n",
+                label.c_str(), options.documents, options.lines, static_cast<double>(open_kib) / 1024.0,
+                static_cast<double>(closed_kib) / 1024.0, static_cast<double>(server.peak_rss_kib().value_or(0)) / 1024.0);
+    shut_down(server);
 }
 
 double percentile(std::vector<double> values, double p) {
@@ -291,11 +405,11 @@ bool report(const std::string& name, const Result& result) {
         std::printf("%-28s FAILED: %s\n", name.c_str(), result.problem.c_str());
         return false;
     }
-    std::printf("%-26s edits %4zu  median %7.2f ms  p95 %7.2f ms  max %7.2f ms  server CPU/edit %7.2f ms  "
-                "peak RSS %6.1f MiB\n",
+    std::printf("%-40s edits %4zu  median %7.2f ms  p95 %7.2f ms  max %7.2f ms  server CPU/edit %7.2f ms  "
+                "peak RSS %6.1f MiB  closed %6.1f MiB\n",
                 name.c_str(), result.latencies_ms.size(), percentile(result.latencies_ms, 0.5),
                 percentile(result.latencies_ms, 0.95), percentile(result.latencies_ms, 1.0), result.cpu_ms_per_edit,
-                static_cast<double>(result.peak_rss_kib) / 1024.0);
+                static_cast<double>(result.peak_rss_kib) / 1024.0, static_cast<double>(result.closed_rss_kib) / 1024.0);
     return true;
 }
 
@@ -311,8 +425,20 @@ std::optional<Options> parse_options(int argc, char** argv) {
     Options options;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string_view flag = argv[i];
+        const std::string_view text = argv[i + 1];
         if (flag == "--server") {
             options.server = argv[i + 1];
+            continue;
+        }
+        if (flag == "--graph") {
+            if (text != "chain" && text != "tree") return std::nullopt;
+            options.tree = text == "tree";
+            continue;
+        }
+        if (flag == "--modes") {
+            if (text != "both" && text != "reuse" && text != "scratch") return std::nullopt;
+            options.with_reuse = text != "scratch";
+            options.from_scratch = text != "reuse";
             continue;
         }
         const auto value = number(argv[i + 1]);
@@ -322,6 +448,8 @@ std::optional<Options> parse_options(int argc, char** argv) {
         else if (flag == "--warmup") options.warmup = *value;
         else if (flag == "--modules") options.modules = *value;
         else if (flag == "--module-lines") options.module_lines = *value;
+        else if (flag == "--disk-edits") options.disk_edits = *value;
+        else if (flag == "--documents") options.documents = *value;
         else return std::nullopt;
     }
     if (argc % 2 == 0 || options.server.empty() || options.edits == 0) return std::nullopt;
@@ -334,7 +462,8 @@ int main(int argc, char** argv) {
     const auto options = parse_options(argc, argv);
     if (!options) {
         std::fputs("usage: e2e_latency --server PATH [--lines N] [--edits N] [--warmup N] [--modules M] "
-                   "[--module-lines N]\n",
+                   "[--module-lines N] [--graph chain|tree] [--disk-edits 0|1] [--documents N] "
+                   "[--modes both|reuse|scratch]\n",
                    stderr);
         return 2;
     }
@@ -347,18 +476,45 @@ int main(int argc, char** argv) {
         return 1;
     }
     bool ok = true;
+    // (label, arguments) of each kind of server, run in alternation.
+    std::vector<std::pair<std::string, std::vector<std::string>>> modes;
+    if (options->with_reuse) modes.push_back({"reuse", {}});
+    if (options->from_scratch) modes.push_back({"scratch", {"--no-reuse"}});
 
-    const std::string single = quellin::gen::generate_program(options->lines);
-    const auto single_path = dir.path() / "single" / "document.qn";
-    quellin::gen::write_files(single_path.parent_path(), {{"document", single}});
-    ok &= report("single file, " + std::to_string(options->lines) + " lines",
-                 run_session(*options, "file://" + single_path.string(), single));
+    if (options->lines > 0 && options->documents == 0) {
+        const std::string single = quellin::gen::generate_program(options->lines);
+        const auto single_path = dir.path() / "single" / "document.qn";
+        quellin::gen::write_files(single_path.parent_path(), {{"document", single}});
+        for (const auto& [label, arguments] : modes) {
+            ok &= report("[" + label + "] single file, " + std::to_string(options->lines) + " lines",
+                         run_session(*options, arguments, "file://" + single_path.string(), single, std::nullopt));
+        }
+    }
 
     if (options->modules > 0) {
-        const auto files = quellin::gen::generate_module_graph(options->modules, options->module_lines);
-        const auto root = quellin::gen::write_files(dir.path() / "graph", files);
-        ok &= report(std::to_string(options->modules) + " modules x " + std::to_string(options->module_lines) + " lines",
-                     run_session(*options, "file://" + root.string(), files.back().text));
+        const auto files = options->tree ? quellin::gen::generate_module_tree(options->modules, options->module_lines)
+                                         : quellin::gen::generate_module_graph(options->modules, options->module_lines);
+        const auto last = quellin::gen::write_files(dir.path() / "graph", files);
+        // The tree's root is its first module; the graph's entry module its last.
+        const auto& document = options->tree ? files.front() : files.back();
+        const auto path = last.parent_path() / (document.name + ".qn");
+        std::optional<std::filesystem::path> disk_file;
+        std::string what = std::to_string(options->modules) + (options->tree ? " tree" : "") + " modules x " +
+                           std::to_string(options->module_lines) + " lines";
+        if (options->disk_edits) {
+            // Halfway down: a module whose importers reach up to the document.
+            const auto& changed = files[files.size() / 2 == 0 ? 0 : (files.size() - 1) / 4];
+            disk_file = last.parent_path() / (changed.name + ".qn");
+            what += ", " + changed.name + (options->disk_edits == 2 ? " API" : "") + " saved";
+        }
+        for (const auto& [label, arguments] : modes) {
+            ok &= report("[" + label + "] " + what,
+                         run_session(*options, arguments, "file://" + path.string(), document.text, disk_file));
+        }
+    }
+
+    if (options->documents > 0) {
+        for (const auto& [label, arguments] : modes) run_documents(*options, arguments, "[" + label + "]");
     }
     return ok ? 0 : 1;
 }

@@ -156,14 +156,18 @@ HandleOutcome Server::handle(json message) {
         documents[uri] = take_string_member(member(member(&message, "params"), "textDocument"), "text");
         outcome = diagnostics_note(uri);
     } else if (method == "textDocument/didChange") {
+        // A program is smaller when the document lost an eighth of its text or more (a keystroke never
+        // counts, so giving memory back does not tax typing) or its check loaded fewer files.
         bool shrank = false;
         if (std::optional<std::string> text = changed_text(message)) {
             std::string& document = documents[uri];
-            shrank = text->size() < document.size();
+            shrank = text->size() < document.size() - document.size() / 8;
             document = std::move(*text);
         }
         outcome = diagnostics_note(uri);
-        outcome.shrank = shrank;
+        const std::optional<CheckedWork>& earlier = outcome.check.work;  // the check's, swapped out
+        const auto held = latest_work.find(uri);
+        outcome.shrank = shrank || (earlier && held != latest_work.end() && held->second.trees.size() < earlier->trees.size());
     } else if (method == "textDocument/didClose") {
         outcome.shrank = documents.erase(uri) != 0;
         if (const auto remembered = hover_modules.find(uri); remembered != hover_modules.end()) {

@@ -54,6 +54,8 @@ TEST(HandleOutcome, HoldsWhatTheAnswerLeavesBehind) {
         {"first open: nothing remembered before", opened("fn a() -> Int = 1\n"), true, {}, {"a"}, false},
         {"a change replaces what hover remembers", changed("fn b() -> Int = 1\n"), true, {"a"}, {"b"}, false},
         {"a type error still replaces it", changed("fn c() -> Int = \"x\"\n"), true, {"b"}, {"c"}, false},
+        {"a keystroke taken back is not a smaller program", changed("fn c() -> Int = \"\"\n"), true, {"c"}, {"c"},
+         false},
         {"a syntax error checks nothing and keeps it", changed("fn (\n"), false, {}, {"c"}, true},
         {"a close hands back what hover forgets", closed(), false, {"c"}, {}, true},
         {"a close of nothing hands back nothing", closed(), false, {}, {}, false},
@@ -114,6 +116,48 @@ TEST(HandleOutcome, ClosingEveryDocumentReleasesWhatIsHeldForReuse) {
         EXPECT_EQ(server.caches.results.live(), step.results);
     }
     EXPECT_TRUE(server.latest_work.empty());
+}
+
+// A save after which the document's program loads fewer files lets the main loop give memory back,
+// however little of the document's text went.
+TEST(HandleOutcome, AProgramThatLoadsFewerFilesHasShrunk) {
+    const testing::TempDir dir;
+    dir.write("one.qn", "/// One.\npub fn one() -> Int = 1\n");
+    dir.write("two.qn", "/// Two.\npub fn two() -> Int = 2\n");
+    const std::string padding = "// " + std::string(200, '-') + "\n";
+    const std::string both = "import one\nimport two\n" + padding + "let a = one.one()\n";
+    const std::string one = "import one\n" + padding + "let a = one.one()\n";
+    const std::string uri = dir.uri("a.qn");
+    // Saved, then sent.
+    const auto saved = [&](const std::string& text, const bool open) {
+        dir.write("a.qn", text);
+        if (open) {
+            return json{{"method", "textDocument/didOpen"},
+                        {"params", {{"textDocument", {{"uri", uri}, {"text", text}}}}}};
+        }
+        return json{{"method", "textDocument/didChange"},
+                    {"params", {{"textDocument", {{"uri", uri}}}, {"contentChanges", json::array({{{"text", text}}})}}}};
+    };
+    struct Step {
+        const char* what;
+        const std::string& text;
+        bool open;
+        bool shrank;
+    };
+    const Step steps[] = {
+        {"opened with two imports", both, true, false},
+        {"one import fewer", one, false, true},
+        {"the same again", one, false, false},
+        {"the import back", both, false, false},
+    };
+    Server server;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        const HandleOutcome outcome = server.handle(saved(step.text, step.open));
+        ASSERT_EQ(outcome.messages.size(), 1u);
+        EXPECT_EQ(outcome.messages[0]["params"]["diagnostics"], json::array());
+        EXPECT_EQ(outcome.shrank, step.shrank);
+    }
 }
 
 // Several threads may share one CheckCaches, as a project checker's threads do: each check answers as

@@ -27,8 +27,9 @@ struct HandleOutcome {
     // check's); on a close, what they forgot. It goes with the outcome, so that it is freed once the
     // messages are written.
     CheckOutcome check;
-    // A document was closed or became shorter: once the messages are written and the outcome freed,
-    // the main loop may give free memory back to the system (give_back_free_memory).
+    // A document was closed or its program became much smaller (an eighth of its text gone, or fewer
+    // files loaded): once the messages are written and the outcome freed, the main loop may give free
+    // memory back to the system (give_back_free_memory).
     bool shrank = false;
 };
 

@@ -182,7 +182,7 @@ std::vector<FileResult> check_files(const std::vector<CheckTarget>& targets, con
                 result.unreadable = text.error();
                 continue;
             }
-            // The modules are dropped here, on the thread whose syntax trees they are.
+            // Only the error is kept: what else the check holds goes here, or with the run's caches.
             result.error = check(*text, path).error;
         }
     };

@@ -27,25 +27,6 @@ std::string field_slots(const Fields& fields) {
     return join(slots);
 }
 
-struct Builtin {
-    std::string_view name;
-    std::vector<Type> params;
-    Type result;
-};
-
-// The builtin functions with fixed signatures; Some, Ok, Err and None depend on the expected type and
-// are handled by the caller.
-std::optional<Builtin> fixed_builtin(std::string_view name) {
-    if (name == "print"sv) return Builtin{name, {Type::text()}, Type::void_()};
-    if (name == "env"sv) return Builtin{name, {Type::text()}, Type::option(Type::text())};
-    if (name == "args"sv) return Builtin{name, {}, Type::list(Type::text())};
-    if (name == "read_file"sv) return Builtin{name, {Type::text()}, Type::result(Type::bytes(), Type::text())};
-    if (name == "write_file"sv) {
-        return Builtin{name, {Type::text(), Type::bytes()}, Type::result(Type::int_(), Type::text())};
-    }
-    return std::nullopt;
-}
-
 }  // namespace
 
 std::string CalleeName::written() const {
@@ -93,24 +74,11 @@ TResult<Type> Checker::check_named_call(const ast::Expr& callee, const ast::Vec<
     const std::string& name = std::get<ast::ExprKind::Ident>(callee.kind.v).name;
     const CalleeName named{{}, name};
 
-    if (auto builtin = fixed_builtin(name)) {
-        return check_fn_value_call(named, builtin->params, builtin->result, args, pos);
-    }
-    if (name == "None"sv) return fail(TypeDiag::NoneCalled, pos);
-    if (name == "Some"sv || name == "Ok"sv || name == "Err"sv) {
-        if (args.size() != 1) return unexpected(arity_err(named, 1, args.size(), pos));
-        if (name == "Some"sv) {
-            const bool has_inner = expected && expected->is(Kind::Option);
-            QN_TRY_ASSIGN(Type inner,
-                          check_expr(args[0], has_inner ? std::optional<Type>(expected->elem()) : std::nullopt));
-            return Type::option(has_inner ? expected->elem() : std::move(inner));
+    if (const BuiltinName* builtin = find_builtin(name)) {
+        if (builtin->role == BuiltinRole::Function) return check_builtin_call(*builtin, args, pos);
+        if (builtin->role == BuiltinRole::Constructor) {
+            return check_constructor_call(builtin->constructor, named, args, expected, pos);
         }
-        if (!expected || !expected->is(Kind::Result)) {
-            return fail(name == "Ok"sv ? TypeDiag::OkUninferable : TypeDiag::ErrUninferable, pos);
-        }
-        const Type& payload = name == "Ok"sv ? expected->elem() : expected->second();
-        QN_TRY(check_expr(args[0], payload));
-        return *expected;
     }
 
     if (const auto fn = fns.find(name); fn != fns.end()) {
@@ -133,6 +101,32 @@ TResult<Type> Checker::check_named_call(const ast::Expr& callee, const ast::Vec<
         return fail(TypeDiag::UnqualifiedModuleFunction, callee.span, name, *home);
     }
     return fail(TypeDiag::UnknownFunction, callee.span, name);
+}
+
+TResult<Type> Checker::check_builtin_call(const BuiltinName& builtin, const ast::Vec<ast::Expr>& args, Span pos) {
+    std::vector<Type> params;
+    params.reserve(builtin.arity);
+    for (std::size_t i = 0; i < builtin.arity; ++i) params.push_back(builtin.params[i]());
+    return check_fn_value_call(CalleeName{{}, builtin.name}, params, builtin.result(), args, pos);
+}
+
+TResult<Type> Checker::check_constructor_call(Constructor constructor, const CalleeName& named,
+                                              const ast::Vec<ast::Expr>& args, const std::optional<Type>& expected,
+                                              Span pos) {
+    if (constructor == Constructor::None) return fail(TypeDiag::NoneCalled, pos);
+    if (args.size() != 1) return unexpected(arity_err(named, 1, args.size(), pos));
+    if (constructor == Constructor::Some) {
+        const bool has_inner = expected && expected->is(Kind::Option);
+        const std::optional<Type> inner_expected = has_inner ? std::optional<Type>(expected->elem()) : std::nullopt;
+        QN_TRY_ASSIGN(Type inner, check_expr(args[0], inner_expected));
+        return Type::option(has_inner ? expected->elem() : std::move(inner));
+    }
+    const bool ok = constructor == Constructor::Ok;
+    if (!expected || !expected->is(Kind::Result)) {
+        return fail(ok ? TypeDiag::OkUninferable : TypeDiag::ErrUninferable, pos);
+    }
+    QN_TRY(check_expr(args[0], ok ? expected->elem() : expected->second()));
+    return *expected;
 }
 
 TResult<Type> Checker::check_field_call(const ast::ExprKind::Field& field, const ast::Vec<ast::Expr>& args,

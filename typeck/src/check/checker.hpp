@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "ast/ast.hpp"
+#include "builtins.hpp"
 #include "check/names.hpp"
 #include "common/text.hpp"
 #include "lexer/expected.hpp"
@@ -130,11 +131,6 @@ private:
 using Apis = NameMap<ModuleApi>;
 // Type parameter name -> the type inferred for it in one call or construction.
 using Bindings = NameMap<Type>;
-
-// Names that no record or enum may take.
-bool is_builtin_name(std::string_view name);
-// Names that no function, variable or enum variant may take.
-bool is_reserved_builtin_name(std::string_view name);
 
 // The kinds of declaration that take a name, for the rule of which names each may not take.
 enum class NameUse : uint8_t { Record, Enum, Function, Variable, Variant };
@@ -283,6 +279,11 @@ public:
                                                      const std::optional<Type>& expected, Span pos);
     [[gnu::noinline]] TResult<Type> check_field_call(const ast::ExprKind::Field& field,
                                                      const ast::Vec<ast::Expr>& args, Span pos);
+    [[gnu::noinline]] TResult<Type> check_builtin_call(const BuiltinName& builtin, const ast::Vec<ast::Expr>& args,
+                                                       Span pos);
+    [[gnu::noinline]] TResult<Type> check_constructor_call(Constructor constructor, const CalleeName& named,
+                                                           const ast::Vec<ast::Expr>& args,
+                                                           const std::optional<Type>& expected, Span pos);
     [[gnu::noinline]] TResult<Type> check_value_call(const ast::Expr& callee, const ast::Vec<ast::Expr>& args,
                                                      Span pos);
     [[gnu::noinline]] TResult<Type> check_module_call(const std::string& m, const std::string& name,

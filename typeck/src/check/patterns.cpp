@@ -9,8 +9,6 @@
 
 namespace quellin::typeck {
 
-using namespace std::string_view_literals;
-
 namespace {
 
 using Kind = Type::Kind;
@@ -39,9 +37,9 @@ bool some_arm(const ast::Vec<ast::MatchArm>& arms, Pred covers) {
                        [&](const ast::MatchArm& arm) { return !arm.guard && covers(arm.pattern); });
 }
 
-bool is_constructor(const ast::Pattern& p, std::string_view name, bool inner_irrefutable) {
+bool is_constructor(const ast::Pattern& p, Constructor constructor, bool inner_irrefutable) {
     const auto* c = ast::as<ast::PatternKind::Constructor>(p);
-    if (!c || c->name != name) return false;
+    if (!c || builtin_constructor(c->name) != constructor) return false;
     if (!inner_irrefutable) return true;
     return c->inner && pattern_irrefutable(**c->inner);
 }
@@ -99,7 +97,7 @@ Status Checker::check_pattern(const ast::Pattern& pattern, const Type& subject) 
     if (const auto* name = ast::as<ast::PatternKind::Name>(pattern)) {
         const std::string& x = name->name;
         // The parser reads a bare Some, Ok or Err as a name; it is a constructor missing its value.
-        if (x == "Some"sv || x == "Ok"sv || x == "Err"sv) {
+        if (const auto constructor = builtin_constructor(x); constructor && *constructor != Constructor::None) {
             return fail(TypeDiag::ConstructorPatternWithoutValue, pos, x);
         }
         if (subject.is(Kind::Enum)) {
@@ -127,18 +125,20 @@ Status Checker::check_pattern(const ast::Pattern& pattern, const Type& subject) 
 
     if (const auto* ctor = ast::as<ast::PatternKind::Constructor>(pattern)) {
         const std::string& name = ctor->name;
-        const bool is_result = name == "Ok"sv || name == "Err"sv;
-        if ((name == "Some"sv || is_result) && !ctor->inner) {
+        const std::optional<Constructor> builtin = builtin_constructor(name);
+        const bool is_some = builtin == Constructor::Some;
+        const bool is_result = builtin == Constructor::Ok || builtin == Constructor::Err;
+        if ((is_some || is_result) && !ctor->inner) {
             return fail(TypeDiag::ConstructorPatternWithoutValue, pos, name);
         }
-        if (name == "Some"sv || (name == "None"sv && !ctor->inner)) {
+        if (is_some || (builtin == Constructor::None && !ctor->inner)) {
             if (!subject.is(Kind::Option)) return unexpected(matches_err("Option values", subject, pos));
             if (ctor->inner) return check_pattern(**ctor->inner, subject.elem());
             return {};
         }
         if (is_result) {
             if (!subject.is(Kind::Result)) return unexpected(matches_err("Result values", subject, pos));
-            return check_pattern(**ctor->inner, name == "Ok"sv ? subject.elem() : subject.second());
+            return check_pattern(**ctor->inner, builtin == Constructor::Ok ? subject.elem() : subject.second());
         }
         if (subject.is(Kind::Enum)) {
             ensure_type(subject.name);
@@ -230,11 +230,11 @@ bool Checker::match_exhaustive(const Type& subject, const ast::Vec<ast::MatchArm
             return some_arm(arms, [](const ast::Pattern& p) { return is_bool(p, true); }) &&
                    some_arm(arms, [](const ast::Pattern& p) { return is_bool(p, false); });
         case Kind::Option:
-            return some_arm(arms, [](const ast::Pattern& p) { return is_constructor(p, "Some", true); }) &&
-                   some_arm(arms, [](const ast::Pattern& p) { return is_constructor(p, "None", false); });
+            return some_arm(arms, [](const ast::Pattern& p) { return is_constructor(p, Constructor::Some, true); }) &&
+                   some_arm(arms, [](const ast::Pattern& p) { return is_constructor(p, Constructor::None, false); });
         case Kind::Result:
-            return some_arm(arms, [](const ast::Pattern& p) { return is_constructor(p, "Ok", true); }) &&
-                   some_arm(arms, [](const ast::Pattern& p) { return is_constructor(p, "Err", true); });
+            return some_arm(arms, [](const ast::Pattern& p) { return is_constructor(p, Constructor::Ok, true); }) &&
+                   some_arm(arms, [](const ast::Pattern& p) { return is_constructor(p, Constructor::Err, true); });
         case Kind::Enum: {
             const Variants* variants = enum_variants(subject.name);
             if (!variants) return false;

@@ -8,8 +8,6 @@
 
 namespace quellin::typeck {
 
-using namespace std::string_view_literals;
-
 namespace {
 
 using Kind = Type::Kind;
@@ -213,25 +211,55 @@ TResult<Type> Checker::check_method_call(const ast::Expr& receiver, const std::s
 
 TResult<Type> Checker::check_method_on(const ast::Expr& receiver, const Type& recv, const std::string& method,
                                        const ast::Vec<ast::Expr>& args, Span pos) {
-    if (recv.is(Kind::List)) {
-        const Type& elem = recv.elem();
-        if (method == "join"sv && elem != Type::text()) return fail(TypeDiag::JoinNonText, pos, recv);
-        if (method == "sorted"sv && elem != Type::int_() && elem != Type::float_() && elem != Type::text()) {
-            return fail(TypeDiag::SortedNonOrdered, pos, recv);
+    const std::optional<BuiltinMethod> found = find_method(recv, method);
+    if (!found) {
+        if (recv.is(Kind::Record)) {
+            ensure_type(recv.name);
+            const auto record = records.find(recv.name);
+            const Fields no_fields;
+            const Fields& fields = record == records.end() ? no_fields : record->second;
+            const auto field =
+                std::find_if(fields.begin(), fields.end(), [&](const auto& f) { return f.first == method; });
+            if (field == fields.end()) return fail(TypeDiag::RecordMethodUnknownField, pos, recv, method);
+            if (!field->second.is(Kind::Fn)) return fail(TypeDiag::RecordMethodPlainField, pos, method);
+            return fail(TypeDiag::RecordMethodFnField, pos, method);
         }
-        if (method == "filter"sv) {
+        const std::string_view available = methods_of(recv);
+        if (available.empty()) return fail(TypeDiag::NoMethods, pos, recv);
+        return fail(TypeDiag::UnknownMethod, pos, method, recv, available);
+    }
+    if (found->refusal) return fail(*found->refusal, pos, recv);
+    if (found->form != MethodForm::Signature) return check_fn_taking_method(found->form, recv, args, pos);
+
+    const MethodSig& sig = found->sig;
+    if (sig.mutating()) {
+        const std::optional<std::string> root = root_ident(receiver);
+        if (!root) return fail(TypeDiag::MutateUnnamedReceiver, receiver.span, method);
+        if (captured_in_lambda(*root)) return fail(TypeDiag::AssignToCaptured, receiver.span, *root);
+        const VarInfo* var = lookup(*root);
+        if (!var || !var->is_mutable) return fail(TypeDiag::MutateImmutableReceiver, receiver.span, method, *root);
+    }
+
+    return check_fn_value_call(CalleeName{{}, method}, sig.params, sig.result.value_or(Type::void_()), args, pos);
+}
+
+TResult<Type> Checker::check_fn_taking_method(MethodForm form, const Type& recv, const ast::Vec<ast::Expr>& args,
+                                              Span pos) {
+    const Type& elem = recv.elem();
+    switch (form) {
+        case MethodForm::Filter: {
             if (args.size() != 1) return fail(TypeDiag::FilterArity, pos, args.size());
             QN_TRY(check_expr(args[0], Type::fn({elem}, Type::bool_())));
             return recv;
         }
-        if (method == "fold"sv) {
+        case MethodForm::Fold: {
             if (args.size() != 2) return fail(TypeDiag::FoldArity, pos, args.size());
             QN_TRY_ASSIGN(Type acc, check_expr(args[0], std::nullopt));
             if (acc.is(Kind::Void)) return fail(TypeDiag::FoldVoidInitial, args[0].span);
             QN_TRY(check_expr(args[1], Type::fn({acc, elem}, acc)));
             return acc;
         }
-        if (method == "map"sv) {
+        case MethodForm::Map: {
             if (args.size() != 1) return fail(TypeDiag::MapArity, pos, args.size());
             QN_TRY_ASSIGN(const Type mapper, check_expr(args[0], std::nullopt));
             if (!mapper.is(Kind::Fn)) return fail(TypeDiag::MapNonFunction, pos, mapper, elem);
@@ -242,35 +270,9 @@ TResult<Type> Checker::check_method_on(const ast::Expr& receiver, const Type& re
             if (mapper.fn_ret().is(Kind::Void)) return fail(TypeDiag::MapperReturnsVoid, pos);
             return Type::list(mapper.fn_ret());
         }
+        case MethodForm::Signature: break;
     }
-
-    const std::optional<MethodSig> sig = method_sig(recv, method);
-    if (!sig) {
-        if (recv.is(Kind::Record)) {
-            ensure_type(recv.name);
-            const auto record = records.find(recv.name);
-            const Fields no_fields;
-            const Fields& fields = record == records.end() ? no_fields : record->second;
-            const auto found =
-                std::find_if(fields.begin(), fields.end(), [&](const auto& f) { return f.first == method; });
-            if (found == fields.end()) return fail(TypeDiag::RecordMethodUnknownField, pos, recv, method);
-            if (!found->second.is(Kind::Fn)) return fail(TypeDiag::RecordMethodPlainField, pos, method);
-            return fail(TypeDiag::RecordMethodFnField, pos, method);
-        }
-        const std::string_view available = methods_of(recv);
-        if (available.empty()) return fail(TypeDiag::NoMethods, pos, recv);
-        return fail(TypeDiag::UnknownMethod, pos, method, recv, available);
-    }
-
-    if (sig->mutating()) {
-        const std::optional<std::string> root = root_ident(receiver);
-        if (!root) return fail(TypeDiag::MutateUnnamedReceiver, receiver.span, method);
-        if (captured_in_lambda(*root)) return fail(TypeDiag::AssignToCaptured, receiver.span, *root);
-        const VarInfo* var = lookup(*root);
-        if (!var || !var->is_mutable) return fail(TypeDiag::MutateImmutableReceiver, receiver.span, method, *root);
-    }
-
-    return check_fn_value_call(CalleeName{{}, method}, sig->params, sig->result.value_or(Type::void_()), args, pos);
+    internal_fault("a method with a signature is checked against it");
 }
 
 TResult<Type> Checker::check_fn_value_call(const CalleeName& callee, const std::vector<Type>& params,

@@ -166,6 +166,21 @@ struct MethodSig {
     bool mutating() const { return !result.has_value(); }
 };
 
+// How a call of a builtin method is checked: against its signature, or, for the list methods that take
+// a function, from the type of that function.
+enum class MethodForm : uint8_t { Signature, Map, Filter, Fold };
+
+struct BuiltinMethod {
+    MethodForm form = MethodForm::Signature;
+    // Set when the method refuses the receiver's element type (join, sorted): the message to give.
+    std::optional<TypeDiag> refusal;
+    // Signature: the parameters and result for this receiver.
+    MethodSig sig;
+};
+
+// The builtin method `method` of `receiver`'s type, as the methods table has it.
+std::optional<BuiltinMethod> find_method(const Type& receiver, std::string_view method);
+// The signature of a method checked against one; none for the methods that take a function.
 std::optional<MethodSig> method_sig(const Type& receiver, std::string_view method);
 std::string_view methods_of(const Type& receiver);
 // The variable at the root of an access chain: xs for xs[0].items; nothing for calls and literals.
@@ -293,6 +308,9 @@ public:
     [[gnu::noinline]] TResult<Type> check_method_on(const ast::Expr& receiver, const Type& recv,
                                                     const std::string& method, const ast::Vec<ast::Expr>& args,
                                                     Span pos);
+    // map, filter and fold of a list, typed from the function they take.
+    [[gnu::noinline]] TResult<Type> check_fn_taking_method(MethodForm form, const Type& recv,
+                                                           const ast::Vec<ast::Expr>& args, Span pos);
     TResult<Type> check_fn_value_call(const CalleeName& callee, const std::vector<Type>& params, const Type& result,
                                       const ast::Vec<ast::Expr>& args, Span pos);
     TResult<Type> check_record_construction(const std::string& written, const std::string& key,

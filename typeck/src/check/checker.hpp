@@ -324,6 +324,13 @@ public:
 
     // ---- Patterns and exhaustiveness (patterns.cpp) ----
     Status check_pattern(const ast::Pattern& pattern, const Type& subject);
+    // One for each kind of pattern; check_pattern picks.
+    Status check_binding_pattern(const std::string& name, const Type& subject, Span pos);
+    Status check_constructor_pattern(const ast::PatternKind::Constructor& pattern, const Type& subject, Span pos);
+    // R(field: ...) of a record declared in this module.
+    Status check_local_record_pattern(const ast::PatternKind::Record& pattern, const Type& subject, Span pos);
+    Status check_variant_pattern(const ast::PatternKind::Variant& pattern, const Type& subject, Span pos);
+    // m.R(field: ...) of a record imported from module m.
     Status check_record_pattern(const std::string& qualified, const ast::FieldPatterns& fields, const Type& subject,
                                 Span pos);
     bool match_exhaustive(const Type& subject, const ast::Vec<ast::MatchArm>& arms) const;

@@ -277,6 +277,27 @@ public:
     Status check_block(const ast::Block& block);
     Status check_stmts(const ast::Block& block);
     Status check_condition(const ast::Expr& cond);
+    // One for each kind of statement; check_stmt picks. `pos` is the statement's span.
+    Status check_binding(const std::string& name, const std::optional<ast::Box<ast::TypeExpr>>& annotation,
+                         const ast::Expr& value, bool is_mutable, Span pos);
+    Status check_assign(const ast::StmtKind::Assign& assign);
+    Status check_assign_to_name(const std::string& name, const ast::StmtKind::Assign& assign);
+    // Element and field assignment: the variable at the root of the access chain must be mutable.
+    Status check_assign_into(const ast::StmtKind::Assign& assign);
+    Status check_nested_fn(const ast::StmtKind::FnDecl& decl, Span pos);
+    // A record, enum or import, which only the top level may hold; `nested` is the message elsewhere.
+    Status check_declaration_placement(TypeDiag nested, const std::string& name, Span pos) const;
+    Status check_test(const ast::StmtKind::Test& test, Span pos);
+    Status check_assert(const ast::StmtKind::Assert& assert_stmt);
+    Status check_match(const ast::StmtKind::Match& match, Span pos);
+    Status check_match_arm(const ast::MatchArm& arm, const Type& subject);
+    Status check_return(const ast::StmtKind::Return& return_stmt, Span pos);
+    // break or continue, which only a loop may hold; `outside_loop` is the message elsewhere.
+    Status check_loop_exit(TypeDiag outside_loop, Span pos) const;
+    Status check_if(const ast::StmtKind::If& if_stmt);
+    Status check_while(const ast::StmtKind::While& while_stmt);
+    Status check_for(const ast::StmtKind::For& for_stmt, Span pos);
+    Status check_expr_stmt(const ast::StmtKind::Expr& expr_stmt);
     // True at top level: no function is being checked and fewer than two scopes are open.
     bool at_top_level() const { return !ret.has_value() && scopes.size() < 2; }
 

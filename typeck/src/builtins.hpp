@@ -114,27 +114,29 @@ constexpr std::size_t kLongest = [] {
     return longest;
 }();
 
-// The rows ordered by the length of their names, and where the names of each length start in that
-// order, so that a lookup compares only names of the length asked for.
-struct LengthIndex {
-    std::array<uint8_t, kBuiltins.size()> rows{};
-    std::array<uint8_t, kLongest + 2> first{};
-};
+// An open-addressed table of the rows, hashed on a name's length and its first and last characters,
+// so that a lookup compares one or two names, and an ordinary identifier usually none.
+constexpr std::size_t kSlots = 64;
+constexpr uint8_t kNoRow = 0xFF;
+static_assert(kBuiltins.size() * 2 < kSlots, "the table stays at most half full");
 
-constexpr LengthIndex make_length_index() {
-    LengthIndex index;
-    std::size_t next = 0;
-    for (std::size_t length = 0; length <= kLongest; ++length) {
-        index.first[length] = static_cast<uint8_t>(next);
-        for (std::size_t row = 0; row < kBuiltins.size(); ++row) {
-            if (kBuiltins[row].name.size() == length) index.rows[next++] = static_cast<uint8_t>(row);
-        }
-    }
-    index.first[kLongest + 1] = static_cast<uint8_t>(next);
-    return index;
+constexpr std::size_t slot_of(std::string_view name) {
+    return (name.size() * 5 + static_cast<unsigned char>(name.front()) * 3 + static_cast<unsigned char>(name.back())) %
+           kSlots;
 }
 
-inline constexpr LengthIndex kByLength = make_length_index();
+constexpr std::array<uint8_t, kSlots> make_slots() {
+    std::array<uint8_t, kSlots> slots{};
+    for (uint8_t& slot : slots) slot = kNoRow;
+    for (std::size_t row = 0; row < kBuiltins.size(); ++row) {
+        std::size_t slot = slot_of(kBuiltins[row].name);
+        while (slots[slot] != kNoRow) slot = (slot + 1) % kSlots;
+        slots[slot] = static_cast<uint8_t>(row);
+    }
+    return slots;
+}
+
+inline constexpr std::array<uint8_t, kSlots> kSlotRows = make_slots();
 
 // The display name of each builtin type kind; empty for the kinds that are not builtin types.
 constexpr auto make_kind_names() {
@@ -149,16 +151,14 @@ inline constexpr auto kKindNames = make_kind_names();
 
 }  // namespace builtin_rows
 
-// The row of a builtin name, or null. Asked for nearly every name the checker meets, so it compares
-// only names of the same length, and those by their first character before the rest.
+// The row of a builtin name, or null. Asked for nearly every name the checker meets.
 inline const BuiltinName* find_builtin(std::string_view name) {
     if (name.empty() || name.size() > builtin_rows::kLongest) return nullptr;
-    const auto& index = builtin_rows::kByLength;
-    for (std::size_t i = index.first[name.size()]; i < index.first[name.size() + 1]; ++i) {
-        const BuiltinName& row = kBuiltins[index.rows[i]];
-        if (row.name[0] == name[0] && row.name == name) return &row;
+    for (std::size_t slot = builtin_rows::slot_of(name);; slot = (slot + 1) % builtin_rows::kSlots) {
+        const uint8_t row = builtin_rows::kSlotRows[slot];
+        if (row == builtin_rows::kNoRow) return nullptr;
+        if (kBuiltins[row].name == name) return &kBuiltins[row];
     }
-    return nullptr;
 }
 
 // Which of Some, None, Ok and Err `name` is, if any.

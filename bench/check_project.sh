@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Times quellin-check over a whole project against a check of that project's root alone: 1,000
 # modules of 500 lines importing each other as a binary tree (module k imports 2k+1 and 2k+2), so the
-# root's check loads and checks every module once, and checking every file checks each module once
-# for every module above it as well. Runs alternate, and each kind's median is reported.
+# root's check loads and checks every module once. Checking every file from scratch (--no-reuse)
+# checks each module once for every module above it as well; with reuse (the default), each thread
+# parses and checks a module at most once as an import. Runs alternate, and each kind's median is
+# reported.
 #   bash bench/check_project.sh [BUILD_DIR] [ROUNDS] [JOBS]
 # BUILD_DIR defaults to build (any configured build directory: Release or profile-optimised ones
 # give the figures users see); ROUNDS to 5; JOBS to 2.
@@ -32,14 +34,21 @@ median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[int(
 
 root=()
 project=()
-echo "round  root alone (ms, MiB)  -j $jobs over every file (ms, MiB)"
+scratch=()
+echo "round  root alone (ms, MiB)  -j $jobs every file (ms, MiB)  -j $jobs every file, --no-reuse (ms, MiB)"
 for ((i = 1; i <= rounds; ++i)); do
   r=$(run_ms "$check" "$work/tree/mod000.qn"); r_kib=$(cat "$work/kib")
   p=$(run_ms "$check" -j "$jobs" "$work/tree"); p_kib=$(cat "$work/kib")
+  s=$(run_ms "$check" --no-reuse -j "$jobs" "$work/tree"); s_kib=$(cat "$work/kib")
   root+=("$r")
   project+=("$p")
-  printf '%5d  %8d %6d          %8d %6d\n' "$i" "$r" $((r_kib / 1024)) "$p" $((p_kib / 1024))
+  scratch+=("$s")
+  printf '%5d  %8d %6d         %8d %6d              %8d %6d\n' "$i" "$r" $((r_kib / 1024)) "$p" $((p_kib / 1024)) \
+    "$s" $((s_kib / 1024))
 done
 r=$(median "${root[@]}")
 p=$(median "${project[@]}")
-echo "median: root alone $r ms, every file with -j $jobs $p ms ($(awk -v p="$p" -v r="$r" 'BEGIN { printf "%.2f", p / r }')× the root alone)"
+s=$(median "${scratch[@]}")
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+echo "median: root alone $r ms; every file with -j $jobs $p ms ($(ratio "$p" "$r")× the root alone)," \
+  "from scratch $s ms ($(ratio "$s" "$r")×)"

@@ -28,16 +28,16 @@ CheckOutcome failed(const uint32_t line, const uint32_t column, std::string mess
     return outcome;
 }
 
-CheckOutcome check_single_file(ast::Program program, const bool cached) {
+CheckOutcome check_single_file(std::shared_ptr<const ast::Program> program, const bool cached) {
     CheckOutcome outcome;
-    if (cached) outcome.work.emplace();
-    const Expected<void, typeck::TypeError> checked = typeck::check_program(program, &outcome.tables);
+    if (cached) outcome.work.emplace(CheckedWork{{program}, {}});
+    const Expected<void, typeck::TypeError> checked = typeck::check_program(*program, &outcome.tables);
     if (!checked) {
         const typeck::TypeError& error = checked.error();
         outcome.error = check_error(error.span.line, error.span.col, error.message);
     }
     // Hover keeps working on a file with a type error: its declarations still parsed.
-    outcome.modules.emplace_back(std::string(kSingleFileModule), std::make_shared<const ast::Program>(std::move(program)));
+    outcome.modules.emplace_back(std::string(kSingleFileModule), std::move(program));
     outcome.for_hover = true;
     return outcome;
 }
@@ -80,14 +80,22 @@ CheckOutcome check_document(const std::string_view text, const std::optional<std
     if (text.size() > kMaxSourceFileBytes) {
         return failed(1, 1, server_message(ServerDiag::DocumentTooLarge));
     }
-    Expected<ast::Program, ParseError> parsed = parse(text);
-    if (!parsed) {
-        const ParseError& error = parsed.error();
-        return failed(error.span.line, error.span.col, error.message);
+    // A document whose text is exactly the bytes of a file read before shares that file's tree, both
+    // ways: quellin-check checks files that other files of its run import, and an editor's document
+    // is often its saved file.
+    const bool shares_trees = caches != nullptr && path.has_value();
+    std::shared_ptr<const ast::Program> document = shares_trees ? caches->trees.find(*path, text) : nullptr;
+    if (!document) {
+        Expected<ast::Program, ParseError> parsed = parse(text);
+        if (!parsed) {
+            const ParseError& error = parsed.error();
+            return failed(error.span.line, error.span.col, error.message);
+        }
+        document = shares_trees ? caches->trees.offer(*path, std::string(text), std::move(parsed).value())
+                                : std::make_shared<const ast::Program>(std::move(parsed).value());
     }
-    ast::Program program = std::move(parsed).value();
 
-    if (!imports_anything(program)) return check_single_file(std::move(program), caches != nullptr);
+    if (!imports_anything(*document)) return check_single_file(std::move(document), caches != nullptr);
     if (!path) return CheckOutcome{};
 
     Expected<std::vector<Module>, ModuleError> loaded =
@@ -108,7 +116,7 @@ CheckOutcome check_document(const std::string_view text, const std::optional<std
         module_files.push_back(std::move(module.path));
         if (module.name == own_name) {
             // Module names are unique, so the buffer's program is taken exactly once.
-            modules.emplace_back(std::move(module.name), std::make_shared<const ast::Program>(std::move(program)));
+            modules.emplace_back(std::move(module.name), std::move(document));
         } else {
             modules.emplace_back(std::move(module.name), std::move(module.program));
         }

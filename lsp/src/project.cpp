@@ -4,6 +4,8 @@
 #include <atomic>
 #include <functional>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <set>
 #include <system_error>
 #include <utility>
@@ -130,18 +132,42 @@ FileSelection select_files(const std::vector<std::string>& arguments) {
     return selection;
 }
 
-FileChecker plain_file_checker(std::optional<fs::path> stdlib_dir) {
-    return [stdlib_dir = std::move(stdlib_dir)](std::string_view text, const fs::path& path) {
-        return check_document(text, path, stdlib_dir);
+FileCheckers plain_file_checkers(std::optional<fs::path> stdlib_dir) {
+    return [stdlib_dir = std::move(stdlib_dir)] {
+        return FileChecker([stdlib_dir](std::string_view text, const fs::path& path) {
+            return check_document(text, path, stdlib_dir);
+        });
+    };
+}
+
+FileCheckers reusing_file_checkers(std::optional<fs::path> stdlib_dir) {
+    // One set of caches for every thread of the run. The caches hand out only work that something
+    // still holds, so the run holds each check's until it ends.
+    struct Shared {
+        CheckCaches caches;
+        std::mutex mutex;  // guards `work`
+        std::vector<CheckedWork> work;
+    };
+    auto shared = std::make_shared<Shared>();
+    return [stdlib_dir = std::move(stdlib_dir), shared] {
+        return FileChecker([stdlib_dir, shared](std::string_view text, const fs::path& path) {
+            CheckOutcome outcome = check_document(text, path, stdlib_dir, &shared->caches);
+            if (outcome.work) {
+                const std::lock_guard lock(shared->mutex);
+                shared->work.push_back(std::move(*outcome.work));
+            }
+            return outcome;
+        });
     };
 }
 
 std::vector<FileResult> check_files(const std::vector<CheckTarget>& targets, const unsigned threads,
-                                    const FileChecker& check) {
+                                    const FileCheckers& checkers) {
     std::vector<FileResult> results(targets.size());
     std::atomic<std::size_t> next{0};
     // Each thread takes the next target not yet taken and writes only that target's result.
     const std::function<void()> work = [&] {
+        const FileChecker check = checkers();
         for (std::size_t i = next++; i < targets.size(); i = next++) {
             const CheckTarget& target = targets[i];
             FileResult& result = results[i];
@@ -156,7 +182,7 @@ std::vector<FileResult> check_files(const std::vector<CheckTarget>& targets, con
                 result.unreadable = text.error();
                 continue;
             }
-            // The modules are dropped here, on the thread whose syntax trees they are.
+            // Only the error is kept: what else the check holds goes here, or with the run's caches.
             result.error = check(*text, path).error;
         }
     };

@@ -101,7 +101,7 @@ TEST(SelectFiles, SymbolicLinksAreFollowedAndLoopsWalkedOnce) {
               (std::vector<std::string>{"a.qn", "b/c.qn", "dead.qn", "ext/q.qn", "self.qn"}));
 
     // Reading says what is wrong with the links that lead nowhere.
-    const std::vector<FileResult> results = check_files(selection.targets, 2, plain_file_checker(std::nullopt));
+    const std::vector<FileResult> results = check_files(selection.targets, 2, plain_file_checkers(std::nullopt));
     ASSERT_EQ(results.size(), 5u);
     EXPECT_EQ(results[2].unreadable, "No such file or directory");
     EXPECT_EQ(results[4].unreadable, "Too many levels of symbolic links");
@@ -355,17 +355,56 @@ TEST(CheckTool, TheOutputIsTheSameForAnyNumberOfThreads) {
               "quellin-check: 340 files checked, 113 files with errors, 40 errors, 1 could not be read\n");
 }
 
+// Everything a file's check found, as one text, to compare checks made in different ways.
+std::string shown(const FileResult& result) {
+    std::string out = result.name + " | " + result.unreadable.value_or("readable");
+    if (const std::optional<CheckError>& error = result.error) {
+        out += " | " + std::to_string(error->line) + ":" + std::to_string(error->column) + " " + error->message;
+        if (error->origin) {
+            out += " | from " + error->origin->file.string() + ":" + std::to_string(error->origin->line) + ":" +
+                   std::to_string(error->origin->column) + " " + error->origin->message;
+        }
+    }
+    return out;
+}
+
+// Checkers that take over the trees and module results of a thread's earlier files answer every file
+// as checking it from scratch does, however the files fall to the threads; the stdlib modules and a
+// module imported by both the tree and loose files are met by many checks.
+TEST(CheckFiles, TakingOverEarlierWorkGivesTheAnswersOfCheckingFromScratch) {
+    const TempDir dir;
+    std::vector<SourceFile> files = generated_tree(200);
+    files.push_back({"tree/shared.qn", "import text\n/// S.\npub fn s() -> Int = 1\n"});
+    files.push_back({"tree/uses_shared.qn", "import shared\nimport m7\nlet x = shared.s() + m7.f7()\n"});
+    files.push_back({"tree/broken_shared.qn", "import shared\nlet x: Text = shared.s()\n"});
+    write_all(dir, files);
+    const std::optional<fs::path> stdlib = fs::path(QUELLIN_STDLIB_SOURCE_DIR);
+    const FileSelection selection = select_files({dir.path()});
+    ASSERT_GT(selection.targets.size(), 200u);
+
+    std::vector<std::string> from_scratch;
+    for (const FileResult& result : check_files(selection.targets, 1, plain_file_checkers(stdlib))) {
+        from_scratch.push_back(shown(result));
+    }
+    for (const unsigned threads : {1u, 2u, 5u}) {
+        SCOPED_TRACE(threads);
+        const std::vector<FileResult> reused = check_files(selection.targets, threads, reusing_file_checkers(stdlib));
+        ASSERT_EQ(reused.size(), from_scratch.size());
+        for (std::size_t i = 0; i < reused.size(); ++i) EXPECT_EQ(shown(reused[i]), from_scratch[i]);
+    }
+}
+
 TEST(CheckFiles, ResultsKeepTheTargetsOrder) {
     std::vector<CheckTarget> targets;
     for (int i = 0; i < 200; ++i) targets.push_back({"missing" + std::to_string(i) + ".qn", std::nullopt});
     targets.push_back({"folder", "Permission denied"});
     for (const unsigned threads : {1u, 3u, 16u, 1000u}) {
-        const std::vector<FileResult> results = check_files(targets, threads, plain_file_checker(std::nullopt));
+        const std::vector<FileResult> results = check_files(targets, threads, plain_file_checkers(std::nullopt));
         ASSERT_EQ(results.size(), targets.size());
         for (std::size_t i = 0; i < targets.size(); ++i) EXPECT_EQ(results[i].name, targets[i].name);
         EXPECT_EQ(results.back().unreadable, "Permission denied");
     }
-    EXPECT_TRUE(check_files({}, 4, plain_file_checker(std::nullopt)).empty());
+    EXPECT_TRUE(check_files({}, 4, plain_file_checkers(std::nullopt)).empty());
 }
 
 // The deepest program the parser accepts (blocks nested to their bound around a chain at its bound)
@@ -383,7 +422,7 @@ TEST(CheckFiles, TheDeepestProgramsCheckOnEveryThread) {
         dir.write(name, deepest);
         targets.push_back({dir.path() + "/" + name, std::nullopt});
     }
-    for (const FileResult& result : check_files(targets, 4, plain_file_checker(std::nullopt))) {
+    for (const FileResult& result : check_files(targets, 4, plain_file_checkers(std::nullopt))) {
         EXPECT_FALSE(result.unreadable) << result.name;
         EXPECT_FALSE(result.error) << result.name << ": " << result.error->message;
     }

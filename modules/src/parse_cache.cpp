@@ -41,6 +41,18 @@ std::shared_ptr<const ast::Program> ParseCache::add(const std::filesystem::path&
     return std::shared_ptr<const ast::Program>(std::move(parsed), tree);
 }
 
+std::shared_ptr<const ast::Program> ParseCache::offer(const std::filesystem::path& path, std::string text,
+                                                      ast::Program program) {
+    std::shared_ptr<const Parsed> parsed(std::make_unique<const Parsed>(Parsed{std::move(text), std::move(program)}));
+    {
+        const std::lock_guard lock(mutex_);
+        const auto [slot, added] = files_.try_emplace(path.native(), parsed);
+        if (!added && slot->second.expired()) slot->second = parsed;
+    }
+    const ast::Program* tree = &parsed->program;
+    return std::shared_ptr<const ast::Program>(std::move(parsed), tree);
+}
+
 void ParseCache::sweep() {
     const std::lock_guard lock(mutex_);
     for (auto it = files_.begin(); it != files_.end();) {

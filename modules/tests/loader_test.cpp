@@ -291,6 +291,34 @@ TEST(ParseCacheTest, ALoadTakesTheTreesOfFilesWhoseBytesAreUnchanged) {
     EXPECT_EQ(cache.live(), 0u);
 }
 
+// A tree offered for a file (a document's, parsed from its editor's text) is taken by loads that read
+// the same bytes from that file, and never displaces the tree of the file as a load last read it.
+TEST(ParseCacheTest, AnOfferedTreeServesLoadsOfTheSameBytesWithoutDisplacingTheFilesTree) {
+    const TempTree tree({{"a.qn", "fn f() -> Int = 1\n"}, {"main.qn", "import a\n"}});
+    const auto parsed = [](std::string_view text) { return parse(text).value(); };
+    ParseCache cache;
+
+    // Nothing held for a.qn: the offer is kept, and a load that reads the same bytes takes it.
+    const std::string text = "fn f() -> Int = 1\n";
+    std::shared_ptr<const ast::Program> offered = cache.offer(tree.path("a.qn"), text, parsed(text));
+    auto loaded = std::make_optional(load_modules_with_stdlib(tree.path("main.qn"), std::nullopt, &cache));
+    ASSERT_TRUE(loaded->has_value());
+    EXPECT_EQ(trees_of(**loaded)["a"].lock(), offered);
+
+    // The file's tree lives: an offer of other text is handed back but not kept.
+    const std::string edited = "fn f() -> Int = 2\n";
+    const std::shared_ptr<const ast::Program> other = cache.offer(tree.path("a.qn"), edited, parsed(edited));
+    EXPECT_NE(other, nullptr);
+    EXPECT_EQ(cache.find(tree.path("a.qn"), edited), nullptr);
+    EXPECT_EQ(cache.find(tree.path("a.qn"), text), offered);
+
+    // Once nothing holds it, an offer takes its place.
+    loaded.reset();
+    offered = nullptr;
+    const std::shared_ptr<const ast::Program> replacing = cache.offer(tree.path("a.qn"), edited, parsed(edited));
+    EXPECT_EQ(cache.find(tree.path("a.qn"), edited), replacing);
+}
+
 // A file whose bytes change from text the cache has to something that does not load fails exactly
 // as it would without a cache.
 TEST(ParseCacheTest, ErrorsAreThoseOfALoadWithoutACache) {

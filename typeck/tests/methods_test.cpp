@@ -90,6 +90,37 @@ TEST(MethodSig, MissingMethods) {
     }
 }
 
+TEST(FindMethod, FormsAndElementRefusals) {
+    const struct {
+        Type receiver;
+        const char* method;
+        MethodForm form;
+        std::optional<TypeDiag> refusal;
+    } cases[] = {
+        {Type::list(Type::text()), "join", MethodForm::Signature, std::nullopt},
+        {Type::list(Type::int_()), "join", MethodForm::Signature, TypeDiag::JoinNonText},
+        {Type::list(Type::float_()), "sorted", MethodForm::Signature, std::nullopt},
+        {Type::list(Type::text()), "sorted", MethodForm::Signature, std::nullopt},
+        {Type::list(Type::bool_()), "sorted", MethodForm::Signature, TypeDiag::SortedNonOrdered},
+        {Type::list(Type::list(Type::int_())), "sorted", MethodForm::Signature, TypeDiag::SortedNonOrdered},
+        {Type::list(Type::int_()), "map", MethodForm::Map, std::nullopt},
+        {Type::list(Type::bool_()), "filter", MethodForm::Filter, std::nullopt},
+        {Type::list(Type::text()), "fold", MethodForm::Fold, std::nullopt},
+        {Type::list(Type::int_()), "to_bytes", MethodForm::Signature, std::nullopt},
+        {Type::text(), "len", MethodForm::Signature, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.receiver.to_string() + "." + c.method);
+        const auto found = find_method(c.receiver, c.method);
+        ASSERT_TRUE(found.has_value());
+        EXPECT_EQ(found->form, c.form);
+        EXPECT_EQ(found->refusal, c.refusal);
+    }
+    // A method for Int elements only is missing on other lists, and a method name on a type without it.
+    EXPECT_FALSE(find_method(Type::list(Type::text()), "to_bytes").has_value());
+    EXPECT_FALSE(find_method(Type::set(Type::int_()), "map").has_value());
+}
+
 TEST(MethodsOf, ListsEveryReceiversMethodsInTableOrder) {
     const struct {
         Type receiver;

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <utility>
+
+#include "type_printer.hpp"
 
 namespace quellin::typeck {
 namespace {
@@ -32,6 +35,44 @@ TEST(TypeDisplay, PrintsEveryFormInQuellinNotation) {
         {Type::type_param("T"), "T"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.type.to_string(), c.display);
+}
+
+// A sink that keeps at most `limit` characters and stops the walk past them, as the type-size bound does.
+class LimitedSink {
+public:
+    explicit LimitedSink(size_t limit) : limit_(limit) {}
+    bool put(std::string_view text) {
+        seen_ += text.size();
+        if (seen_ > limit_) return false;
+        kept_ += text;
+        return true;
+    }
+    bool put_name(const Type& type) { return put(type.name); }
+    const std::string& kept() const { return kept_; }
+
+private:
+    size_t limit_;
+    size_t seen_ = 0;
+    std::string kept_;
+};
+
+// The walk stops at the first piece that passes the limit; at exactly the printed length it finishes.
+TEST(TypeDisplay, AStoppingSinkEndsTheWalk) {
+    const Type type = Type::fn({Type::map(Type::text(), Type::record("Point"))}, Type::option(Type::int_()));
+    const std::string whole = type.to_string();
+    ASSERT_EQ(whole, "fn(Map[Text, Point]) -> Option[Int]");
+
+    LimitedSink exact(whole.size());
+    EXPECT_TRUE(print_type(type, exact));
+    EXPECT_EQ(exact.kept(), whole);
+
+    LimitedSink short_by_one(whole.size() - 1);
+    EXPECT_FALSE(print_type(type, short_by_one));
+    EXPECT_EQ(short_by_one.kept(), "fn(Map[Text, Point]) -> Option[Int");
+
+    LimitedSink tiny(10);
+    EXPECT_FALSE(print_type(type, tiny));
+    EXPECT_EQ(tiny.kept(), "fn(Map[");
 }
 
 TEST(TypeEquality, IsStructural) {

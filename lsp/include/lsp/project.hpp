@@ -34,12 +34,22 @@ struct FileSelection {
 // walked once. A file reached a second time, by any name, is not checked again.
 FileSelection select_files(const std::vector<std::string>& arguments);
 
-// Checks one file's text, as check_document does. Every file of a run is checked through one such
-// function, from several threads at once, so whatever it shares between calls must be thread-safe.
+// Checks one file's text, as check_document does. A run gives each of its threads its own checker,
+// which checks that thread's files one after another.
 using FileChecker = std::function<CheckOutcome(std::string_view text, const std::filesystem::path& path)>;
 
-// check_document with the given standard library, sharing nothing between calls.
-FileChecker plain_file_checker(std::optional<std::filesystem::path> stdlib_dir);
+// Makes the checker of one thread; called once by each thread of a run, possibly at the same time.
+using FileCheckers = std::function<FileChecker()>;
+
+// check_document with the given standard library, every file from scratch.
+FileCheckers plain_file_checkers(std::optional<std::filesystem::path> stdlib_dir);
+
+// check_document with the given standard library, every check taking over what the run's earlier
+// checks, on any thread, already parsed and checked: the syntax trees of files read with the same
+// bytes and the results of imported modules. The answers are those of plain_file_checkers. The run
+// keeps that work until it ends: about one copy of each module it met, and of each module's
+// interface.
+FileCheckers reusing_file_checkers(std::optional<std::filesystem::path> stdlib_dir);
 
 struct FileResult {
     std::string name;
@@ -50,10 +60,10 @@ struct FileResult {
 // More threads than this gain nothing on any machine and cost memory: each holds a whole program.
 inline constexpr unsigned kMaxCheckThreads = 64;
 
-// Reads and checks every target on up to `threads` threads (at least one). The results are in the
-// targets' order whatever the number of threads.
+// Reads and checks every target on up to `threads` threads (at least one), each with a checker made
+// by `checkers`. The results are in the targets' order whatever the number of threads.
 std::vector<FileResult> check_files(const std::vector<CheckTarget>& targets, unsigned threads,
-                                    const FileChecker& check);
+                                    const FileCheckers& checkers);
 
 // One error as the output shows it.
 struct ReportedError {

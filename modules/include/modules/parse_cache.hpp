@@ -35,6 +35,13 @@ public:
     std::shared_ptr<const ast::Program> add(const std::filesystem::path& path, std::string text,
                                             ast::Program program);
 
+    // Remembers `program`, parsed from `text`, as a tree of the file at `path` unless a tree of that
+    // path lives already, and returns it to be held either way. For a document parsed from its
+    // editor's text: loads that read its file with the same bytes take its tree, while the tree of
+    // the file as last read, which loads meet far more often, is never displaced by it.
+    std::shared_ptr<const ast::Program> offer(const std::filesystem::path& path, std::string text,
+                                              ast::Program program);
+
     // Forgets the trees that no longer live.
     void sweep();
 

@@ -83,8 +83,7 @@ namespace quellin::typeck {
     X(QualifiedNonGenericTypeWithTypeArgs, "'{name}' takes no type arguments — it is not generic")                \
     X(GenericTypeArity, "'{name}' is generic — write {name}[{params}] with {count} type argument(s), found "      \
                         "{found}")                                                                                \
-    X(UnknownType, "unknown type '{name}' — v0.1 types are Int, Float, Text, Bool, Void, List[T], Map[K, V], "    \
-                   "Set[T], Tuple[...], Option[T], Result[T, E], or a declared record or enum name")              \
+    X(UnknownType, "unknown type '{name}' — v0.1 types are {types}, or a declared record or enum name")           \
     X(ModuleNotImported, "unknown module '{module}' — add 'import {module}' at the top of the file")              \
     /* Statements */                                                                                              \
     X(ReservedVariableName, "'{name}' is a reserved builtin name — pick another name")                            \

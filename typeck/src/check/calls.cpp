@@ -8,8 +8,6 @@
 
 namespace quellin::typeck {
 
-using namespace std::string_view_literals;
-
 namespace {
 
 using Kind = Type::Kind;
@@ -25,25 +23,6 @@ std::string field_slots(const Fields& fields) {
     slots.reserve(fields.size());
     for (const auto& field : fields) slots.push_back(field.first + ": ...");
     return join(slots);
-}
-
-struct Builtin {
-    std::string_view name;
-    std::vector<Type> params;
-    Type result;
-};
-
-// The builtin functions with fixed signatures; Some, Ok, Err and None depend on the expected type and
-// are handled by the caller.
-std::optional<Builtin> fixed_builtin(std::string_view name) {
-    if (name == "print"sv) return Builtin{name, {Type::text()}, Type::void_()};
-    if (name == "env"sv) return Builtin{name, {Type::text()}, Type::option(Type::text())};
-    if (name == "args"sv) return Builtin{name, {}, Type::list(Type::text())};
-    if (name == "read_file"sv) return Builtin{name, {Type::text()}, Type::result(Type::bytes(), Type::text())};
-    if (name == "write_file"sv) {
-        return Builtin{name, {Type::text(), Type::bytes()}, Type::result(Type::int_(), Type::text())};
-    }
-    return std::nullopt;
 }
 
 }  // namespace
@@ -93,24 +72,11 @@ TResult<Type> Checker::check_named_call(const ast::Expr& callee, const ast::Vec<
     const std::string& name = std::get<ast::ExprKind::Ident>(callee.kind.v).name;
     const CalleeName named{{}, name};
 
-    if (auto builtin = fixed_builtin(name)) {
-        return check_fn_value_call(named, builtin->params, builtin->result, args, pos);
-    }
-    if (name == "None"sv) return fail(TypeDiag::NoneCalled, pos);
-    if (name == "Some"sv || name == "Ok"sv || name == "Err"sv) {
-        if (args.size() != 1) return unexpected(arity_err(named, 1, args.size(), pos));
-        if (name == "Some"sv) {
-            const bool has_inner = expected && expected->is(Kind::Option);
-            QN_TRY_ASSIGN(Type inner,
-                          check_expr(args[0], has_inner ? std::optional<Type>(expected->elem()) : std::nullopt));
-            return Type::option(has_inner ? expected->elem() : std::move(inner));
+    if (const BuiltinName* builtin = find_builtin(name)) {
+        if (builtin->role == BuiltinRole::Function) return check_builtin_call(*builtin, args, pos);
+        if (builtin->role == BuiltinRole::Constructor) {
+            return check_constructor_call(builtin->constructor, named, args, expected, pos);
         }
-        if (!expected || !expected->is(Kind::Result)) {
-            return fail(name == "Ok"sv ? TypeDiag::OkUninferable : TypeDiag::ErrUninferable, pos);
-        }
-        const Type& payload = name == "Ok"sv ? expected->elem() : expected->second();
-        QN_TRY(check_expr(args[0], payload));
-        return *expected;
     }
 
     if (const auto fn = fns.find(name); fn != fns.end()) {
@@ -133,6 +99,32 @@ TResult<Type> Checker::check_named_call(const ast::Expr& callee, const ast::Vec<
         return fail(TypeDiag::UnqualifiedModuleFunction, callee.span, name, *home);
     }
     return fail(TypeDiag::UnknownFunction, callee.span, name);
+}
+
+TResult<Type> Checker::check_builtin_call(const BuiltinName& builtin, const ast::Vec<ast::Expr>& args, Span pos) {
+    std::vector<Type> params;
+    params.reserve(builtin.arity);
+    for (std::size_t i = 0; i < builtin.arity; ++i) params.push_back(builtin.params[i]());
+    return check_fn_value_call(CalleeName{{}, builtin.name}, params, builtin.result(), args, pos);
+}
+
+TResult<Type> Checker::check_constructor_call(Constructor constructor, const CalleeName& named,
+                                              const ast::Vec<ast::Expr>& args, const std::optional<Type>& expected,
+                                              Span pos) {
+    if (constructor == Constructor::None) return fail(TypeDiag::NoneCalled, pos);
+    if (args.size() != 1) return unexpected(arity_err(named, 1, args.size(), pos));
+    if (constructor == Constructor::Some) {
+        const bool has_inner = expected && expected->is(Kind::Option);
+        const std::optional<Type> inner_expected = has_inner ? std::optional<Type>(expected->elem()) : std::nullopt;
+        QN_TRY_ASSIGN(Type inner, check_expr(args[0], inner_expected));
+        return Type::option(has_inner ? expected->elem() : std::move(inner));
+    }
+    const bool ok = constructor == Constructor::Ok;
+    if (!expected || !expected->is(Kind::Result)) {
+        return fail(ok ? TypeDiag::OkUninferable : TypeDiag::ErrUninferable, pos);
+    }
+    QN_TRY(check_expr(args[0], ok ? expected->elem() : expected->second()));
+    return *expected;
 }
 
 TResult<Type> Checker::check_field_call(const ast::ExprKind::Field& field, const ast::Vec<ast::Expr>& args,
@@ -219,25 +211,55 @@ TResult<Type> Checker::check_method_call(const ast::Expr& receiver, const std::s
 
 TResult<Type> Checker::check_method_on(const ast::Expr& receiver, const Type& recv, const std::string& method,
                                        const ast::Vec<ast::Expr>& args, Span pos) {
-    if (recv.is(Kind::List)) {
-        const Type& elem = recv.elem();
-        if (method == "join"sv && elem != Type::text()) return fail(TypeDiag::JoinNonText, pos, recv);
-        if (method == "sorted"sv && elem != Type::int_() && elem != Type::float_() && elem != Type::text()) {
-            return fail(TypeDiag::SortedNonOrdered, pos, recv);
+    const std::optional<BuiltinMethod> found = find_method(recv, method);
+    if (!found) {
+        if (recv.is(Kind::Record)) {
+            ensure_type(recv.name);
+            const auto record = records.find(recv.name);
+            const Fields no_fields;
+            const Fields& fields = record == records.end() ? no_fields : record->second;
+            const auto field =
+                std::find_if(fields.begin(), fields.end(), [&](const auto& f) { return f.first == method; });
+            if (field == fields.end()) return fail(TypeDiag::RecordMethodUnknownField, pos, recv, method);
+            if (!field->second.is(Kind::Fn)) return fail(TypeDiag::RecordMethodPlainField, pos, method);
+            return fail(TypeDiag::RecordMethodFnField, pos, method);
         }
-        if (method == "filter"sv) {
+        const std::string_view available = methods_of(recv);
+        if (available.empty()) return fail(TypeDiag::NoMethods, pos, recv);
+        return fail(TypeDiag::UnknownMethod, pos, method, recv, available);
+    }
+    if (found->refusal) return fail(*found->refusal, pos, recv);
+    if (found->form != MethodForm::Signature) return check_fn_taking_method(found->form, recv, args, pos);
+
+    const MethodSig& sig = found->sig;
+    if (sig.mutating()) {
+        const std::optional<std::string> root = root_ident(receiver);
+        if (!root) return fail(TypeDiag::MutateUnnamedReceiver, receiver.span, method);
+        if (captured_in_lambda(*root)) return fail(TypeDiag::AssignToCaptured, receiver.span, *root);
+        const VarInfo* var = lookup(*root);
+        if (!var || !var->is_mutable) return fail(TypeDiag::MutateImmutableReceiver, receiver.span, method, *root);
+    }
+
+    return check_fn_value_call(CalleeName{{}, method}, sig.params, sig.result.value_or(Type::void_()), args, pos);
+}
+
+TResult<Type> Checker::check_fn_taking_method(MethodForm form, const Type& recv, const ast::Vec<ast::Expr>& args,
+                                              Span pos) {
+    const Type& elem = recv.elem();
+    switch (form) {
+        case MethodForm::Filter: {
             if (args.size() != 1) return fail(TypeDiag::FilterArity, pos, args.size());
             QN_TRY(check_expr(args[0], Type::fn({elem}, Type::bool_())));
             return recv;
         }
-        if (method == "fold"sv) {
+        case MethodForm::Fold: {
             if (args.size() != 2) return fail(TypeDiag::FoldArity, pos, args.size());
             QN_TRY_ASSIGN(Type acc, check_expr(args[0], std::nullopt));
             if (acc.is(Kind::Void)) return fail(TypeDiag::FoldVoidInitial, args[0].span);
             QN_TRY(check_expr(args[1], Type::fn({acc, elem}, acc)));
             return acc;
         }
-        if (method == "map"sv) {
+        case MethodForm::Map: {
             if (args.size() != 1) return fail(TypeDiag::MapArity, pos, args.size());
             QN_TRY_ASSIGN(const Type mapper, check_expr(args[0], std::nullopt));
             if (!mapper.is(Kind::Fn)) return fail(TypeDiag::MapNonFunction, pos, mapper, elem);
@@ -248,35 +270,9 @@ TResult<Type> Checker::check_method_on(const ast::Expr& receiver, const Type& re
             if (mapper.fn_ret().is(Kind::Void)) return fail(TypeDiag::MapperReturnsVoid, pos);
             return Type::list(mapper.fn_ret());
         }
+        case MethodForm::Signature: break;
     }
-
-    const std::optional<MethodSig> sig = method_sig(recv, method);
-    if (!sig) {
-        if (recv.is(Kind::Record)) {
-            ensure_type(recv.name);
-            const auto record = records.find(recv.name);
-            const Fields no_fields;
-            const Fields& fields = record == records.end() ? no_fields : record->second;
-            const auto found =
-                std::find_if(fields.begin(), fields.end(), [&](const auto& f) { return f.first == method; });
-            if (found == fields.end()) return fail(TypeDiag::RecordMethodUnknownField, pos, recv, method);
-            if (!found->second.is(Kind::Fn)) return fail(TypeDiag::RecordMethodPlainField, pos, method);
-            return fail(TypeDiag::RecordMethodFnField, pos, method);
-        }
-        const std::string_view available = methods_of(recv);
-        if (available.empty()) return fail(TypeDiag::NoMethods, pos, recv);
-        return fail(TypeDiag::UnknownMethod, pos, method, recv, available);
-    }
-
-    if (sig->mutating()) {
-        const std::optional<std::string> root = root_ident(receiver);
-        if (!root) return fail(TypeDiag::MutateUnnamedReceiver, receiver.span, method);
-        if (captured_in_lambda(*root)) return fail(TypeDiag::AssignToCaptured, receiver.span, *root);
-        const VarInfo* var = lookup(*root);
-        if (!var || !var->is_mutable) return fail(TypeDiag::MutateImmutableReceiver, receiver.span, method, *root);
-    }
-
-    return check_fn_value_call(CalleeName{{}, method}, sig->params, sig->result.value_or(Type::void_()), args, pos);
+    internal_fault("a method with a signature is checked against it");
 }
 
 TResult<Type> Checker::check_fn_value_call(const CalleeName& callee, const std::vector<Type>& params,

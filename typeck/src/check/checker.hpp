@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "ast/ast.hpp"
+#include "builtins.hpp"
 #include "check/names.hpp"
 #include "common/text.hpp"
 #include "lexer/expected.hpp"
@@ -138,11 +139,6 @@ using Apis = NameMap<std::shared_ptr<const ModuleApi>>;
 // Type parameter name -> the type inferred for it in one call or construction.
 using Bindings = NameMap<Type>;
 
-// Names that no record or enum may take.
-bool is_builtin_name(std::string_view name);
-// Names that no function, variable or enum variant may take.
-bool is_reserved_builtin_name(std::string_view name);
-
 // The kinds of declaration that take a name, for the rule of which names each may not take.
 enum class NameUse : uint8_t { Record, Enum, Function, Variable, Variant };
 
@@ -177,6 +173,21 @@ struct MethodSig {
     bool mutating() const { return !result.has_value(); }
 };
 
+// How a call of a builtin method is checked: against its signature, or, for the list methods that take
+// a function, from the type of that function.
+enum class MethodForm : uint8_t { Signature, Map, Filter, Fold };
+
+struct BuiltinMethod {
+    MethodForm form = MethodForm::Signature;
+    // Set when the method refuses the receiver's element type (join, sorted): the message to give.
+    std::optional<TypeDiag> refusal;
+    // Signature: the parameters and result for this receiver.
+    MethodSig sig;
+};
+
+// The builtin method `method` of `receiver`'s type, as the methods table has it.
+std::optional<BuiltinMethod> find_method(const Type& receiver, std::string_view method);
+// The signature of a method checked against one; none for the methods that take a function.
 std::optional<MethodSig> method_sig(const Type& receiver, std::string_view method);
 std::string_view methods_of(const Type& receiver);
 // The variable at the root of an access chain: xs for xs[0].items; nothing for calls and literals.
@@ -273,6 +284,27 @@ public:
     Status check_block(const ast::Block& block);
     Status check_stmts(const ast::Block& block);
     Status check_condition(const ast::Expr& cond);
+    // One for each kind of statement; check_stmt picks. `pos` is the statement's span.
+    Status check_binding(const std::string& name, const std::optional<ast::Box<ast::TypeExpr>>& annotation,
+                         const ast::Expr& value, bool is_mutable, Span pos);
+    Status check_assign(const ast::StmtKind::Assign& assign);
+    Status check_assign_to_name(const std::string& name, const ast::StmtKind::Assign& assign);
+    // Element and field assignment: the variable at the root of the access chain must be mutable.
+    Status check_assign_into(const ast::StmtKind::Assign& assign);
+    Status check_nested_fn(const ast::StmtKind::FnDecl& decl, Span pos);
+    // A record, enum or import, which only the top level may hold; `nested` is the message elsewhere.
+    Status check_declaration_placement(TypeDiag nested, const std::string& name, Span pos) const;
+    Status check_test(const ast::StmtKind::Test& test, Span pos);
+    Status check_assert(const ast::StmtKind::Assert& assert_stmt);
+    Status check_match(const ast::StmtKind::Match& match, Span pos);
+    Status check_match_arm(const ast::MatchArm& arm, const Type& subject);
+    Status check_return(const ast::StmtKind::Return& return_stmt, Span pos);
+    // break or continue, which only a loop may hold; `outside_loop` is the message elsewhere.
+    Status check_loop_exit(TypeDiag outside_loop, Span pos) const;
+    Status check_if(const ast::StmtKind::If& if_stmt);
+    Status check_while(const ast::StmtKind::While& while_stmt);
+    Status check_for(const ast::StmtKind::For& for_stmt, Span pos);
+    Status check_expr_stmt(const ast::StmtKind::Expr& expr_stmt);
     // True at top level: no function is being checked and fewer than two scopes are open.
     bool at_top_level() const { return !ret.has_value() && scopes.size() < 2; }
 
@@ -290,6 +322,11 @@ public:
                                                      const std::optional<Type>& expected, Span pos);
     [[gnu::noinline]] TResult<Type> check_field_call(const ast::ExprKind::Field& field,
                                                      const ast::Vec<ast::Expr>& args, Span pos);
+    [[gnu::noinline]] TResult<Type> check_builtin_call(const BuiltinName& builtin, const ast::Vec<ast::Expr>& args,
+                                                       Span pos);
+    [[gnu::noinline]] TResult<Type> check_constructor_call(Constructor constructor, const CalleeName& named,
+                                                           const ast::Vec<ast::Expr>& args,
+                                                           const std::optional<Type>& expected, Span pos);
     [[gnu::noinline]] TResult<Type> check_value_call(const ast::Expr& callee, const ast::Vec<ast::Expr>& args,
                                                      Span pos);
     [[gnu::noinline]] TResult<Type> check_module_call(const std::string& m, const std::string& name,
@@ -299,6 +336,9 @@ public:
     [[gnu::noinline]] TResult<Type> check_method_on(const ast::Expr& receiver, const Type& recv,
                                                     const std::string& method, const ast::Vec<ast::Expr>& args,
                                                     Span pos);
+    // map, filter and fold of a list, typed from the function they take.
+    [[gnu::noinline]] TResult<Type> check_fn_taking_method(MethodForm form, const Type& recv,
+                                                           const ast::Vec<ast::Expr>& args, Span pos);
     TResult<Type> check_fn_value_call(const CalleeName& callee, const std::vector<Type>& params, const Type& result,
                                       const ast::Vec<ast::Expr>& args, Span pos);
     TResult<Type> check_record_construction(const std::string& written, const std::string& key,
@@ -312,6 +352,13 @@ public:
 
     // ---- Patterns and exhaustiveness (patterns.cpp) ----
     Status check_pattern(const ast::Pattern& pattern, const Type& subject);
+    // One for each kind of pattern; check_pattern picks.
+    Status check_binding_pattern(const std::string& name, const Type& subject, Span pos);
+    Status check_constructor_pattern(const ast::PatternKind::Constructor& pattern, const Type& subject, Span pos);
+    // R(field: ...) of a record declared in this module.
+    Status check_local_record_pattern(const ast::PatternKind::Record& pattern, const Type& subject, Span pos);
+    Status check_variant_pattern(const ast::PatternKind::Variant& pattern, const Type& subject, Span pos);
+    // m.R(field: ...) of a record imported from module m.
     Status check_record_pattern(const std::string& qualified, const ast::FieldPatterns& fields, const Type& subject,
                                 Span pos);
     bool match_exhaustive(const Type& subject, const ast::Vec<ast::MatchArm>& arms) const;

@@ -16,8 +16,6 @@
 
 namespace quellin::typeck {
 
-using namespace std::string_view_literals;
-
 namespace {
 
 using ExpectedType = std::optional<Type>;
@@ -91,8 +89,11 @@ TResult<Type> check_none(const ExpectedType& expected, Span pos) {
 }
 
 TResult<Type> check_ident(Checker& c, const std::string& name, const ExpectedType& expected, Span pos) {
-    if (name == "None"sv) return check_none(expected, pos);
-    if (name == "Some"sv || name == "Ok"sv || name == "Err"sv) return fail(TypeDiag::ConstructorAsValue, pos, name);
+    const BuiltinName* builtin = find_builtin(name);
+    if (builtin && builtin->role == BuiltinRole::Constructor) {
+        if (builtin->constructor == Constructor::None) return check_none(expected, pos);
+        return fail(TypeDiag::ConstructorAsValue, pos, name);
+    }
     if (const VarInfo* var = c.lookup(name)) return var->ty;
     if (c.modules.contains(name)) return fail(TypeDiag::ModuleAsValue, pos, name);
     if (c.enums.contains(name)) return fail(TypeDiag::EnumAsValue, pos, name, c.variant_list(name, name));
@@ -100,8 +101,7 @@ TResult<Type> check_ident(Checker& c, const std::string& name, const ExpectedTyp
         if (!fn->second.type_params.empty()) return fail(TypeDiag::GenericFunctionAsValue, pos, name);
         return fn_type(fn->second);
     }
-    // The constructors among the reserved names were answered above; the rest are the builtin functions.
-    if (is_reserved_builtin_name(name)) return fail(TypeDiag::BuiltinAsValue, pos, name);
+    if (builtin && builtin->role == BuiltinRole::Function) return fail(TypeDiag::BuiltinAsValue, pos, name);
     if (c.in_outer_scopes(name)) {
         if (c.in_test) return fail(TypeDiag::TopLevelVariableInTest, pos, name);
         return fail(TypeDiag::TopLevelVariableInFunction, pos, name);

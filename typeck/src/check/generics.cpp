@@ -2,8 +2,10 @@
 // types against checked ones, substitution, and the registration of generic instances.
 
 #include <algorithm>
+#include <utility>
 
 #include "check/checker.hpp"
+#include "type_printer.hpp"
 
 namespace quellin::typeck {
 
@@ -17,82 +19,55 @@ using Instances = NameMap<Instance>;
 constexpr size_t kMaxTypeChars = 4096;
 static_assert(kMaxTypeChars == 4096, "the message states the bound");
 
-std::string_view bracket_head(Kind kind) {
-    switch (kind) {
-        case Kind::List: return "List";
-        case Kind::Map: return "Map";
-        case Kind::Set: return "Set";
-        case Kind::Tuple: return "Tuple";
-        case Kind::Option: return "Option";
-        case Kind::Result: return "Result";
-        default: return {};
-    }
-}
-
-// Measures the display length a type has, or would have after `subst_ty`, without building it. The
-// walk stops as soon as the limit is passed, and every node adds at least one character, so even an
-// enormous type costs no more than about the limit in steps.
-class TypeMeter {
+// Measures the display form a type has, or would have after `subst_ty`, without building it: the type
+// printer writes into this sink, which counts and stops the walk as soon as the limit is passed. Every
+// node prints at least one character, so even an enormous type costs no more than about the limit in steps.
+class SizeSink {
 public:
-    TypeMeter(const Instances& instances, const Bindings& bindings) : instances_(instances), bindings_(bindings) {}
+    // With `bindings`, names print as `subst_ty` would replace them; without, as they are.
+    SizeSink(const Instances& instances, const Bindings* bindings) : instances_(instances), bindings_(bindings) {}
 
-    bool fits(const Type& ty) { return measure(ty, false); }
-    bool fits_substituted(const Type& ty) { return measure(ty, true); }
+    bool put(std::string_view text) {
+        size_ += text.size();
+        return size_ <= kMaxTypeChars;
+    }
 
-    bool fits_instance(const std::string& generic, const std::vector<Type>& args) {
-        return add(generic.size() + 2) && measure_list(args, false);
+    bool put_name(const Type& type) {
+        if (bindings_ == nullptr) return put(type.name);
+        if (type.is(Kind::TypeParam)) {
+            const auto bound = bindings_->find(type.name);
+            if (bound == bindings_->end()) return put(type.name);
+            // A binding is copied as it is, never substituted again.
+            const Bindings* const bindings = std::exchange(bindings_, nullptr);
+            const bool within = print_type(bound->second, *this);
+            bindings_ = bindings;
+            return within;
+        }
+        const auto inst = instances_.find(type.name);
+        if (inst == instances_.end()) return put(type.name);
+        return print_applied(inst->second.generic, inst->second.args, *this);
     }
 
 private:
-    bool add(size_t n) {
-        len_ += n;
-        return len_ <= kMaxTypeChars;
-    }
-
-    bool measure_list(const std::vector<Type>& types, bool substitute) {
-        for (size_t i = 0; i < types.size(); ++i) {
-            if ((i > 0 && !add(2)) || !measure(types[i], substitute)) return false;
-        }
-        return true;
-    }
-
-    bool measure(const Type& ty, bool substitute) {
-        switch (ty.kind) {
-            case Kind::List:
-            case Kind::Map:
-            case Kind::Set:
-            case Kind::Tuple:
-            case Kind::Option:
-            case Kind::Result: return add(bracket_head(ty.kind).size() + 2) && measure_list(ty.args, substitute);
-            case Kind::Fn: {
-                const std::vector<Type> params = ty.fn_params();
-                return add(std::string_view("fn() -> ").size()) && measure_list(params, substitute) &&
-                       measure(ty.fn_ret(), substitute);
-            }
-            case Kind::Record:
-            case Kind::Enum:
-                if (substitute) {
-                    if (const auto inst = instances_.find(ty.name); inst != instances_.end()) {
-                        return add(inst->second.generic.size() + 2) && measure_list(inst->second.args, true);
-                    }
-                }
-                return add(ty.name.size());
-            case Kind::TypeParam:
-                if (substitute) {
-                    // A binding is copied as it is, never substituted again.
-                    if (const auto bound = bindings_.find(ty.name); bound != bindings_.end()) {
-                        return measure(bound->second, false);
-                    }
-                }
-                return add(ty.name.size());
-            default: return add(ty.to_string().size());
-        }
-    }
-
     const Instances& instances_;
-    const Bindings& bindings_;
-    size_t len_ = 0;
+    const Bindings* bindings_;
+    size_t size_ = 0;
 };
+
+bool fits(const Type& type, const Instances& instances) {
+    SizeSink sink(instances, nullptr);
+    return print_type(type, sink);
+}
+
+bool fits_substituted(const Type& type, const Instances& instances, const Bindings& bindings) {
+    SizeSink sink(instances, &bindings);
+    return print_type(type, sink);
+}
+
+bool instance_fits(const std::string& generic, const std::vector<Type>& args, const Instances& instances) {
+    SizeSink sink(instances, nullptr);
+    return print_applied(generic, args, sink);
+}
 
 // The inferred type arguments in declaration order; the declaration rules guarantee that a
 // successful match has bound every one of them.
@@ -110,8 +85,7 @@ std::vector<Type> bound_args(const std::vector<std::string>& params, const Bindi
 }  // namespace
 
 Status Checker::check_type_size(const Type& ty, Span pos) const {
-    const Bindings none;
-    if (TypeMeter(instances, none).fits(ty)) return {};
+    if (fits(ty, instances)) return {};
     return fail(TypeDiag::TypeTooLarge, pos);
 }
 
@@ -223,7 +197,7 @@ std::string Checker::register_instance(const std::string& generic, std::vector<T
 
 TResult<Type> Checker::check_against_declared(const Type& declared, const ast::Expr& value, const Bindings& bindings,
                                               Span pos) {
-    if (!TypeMeter(instances, bindings).fits_substituted(declared)) return fail(TypeDiag::TypeTooLarge, pos);
+    if (!fits_substituted(declared, instances, bindings)) return fail(TypeDiag::TypeTooLarge, pos);
     const Type needed = subst_ty(declared, bindings);
     // What the bindings so far cannot settle is inferred from the value itself.
     if (mentions_any_generic_m(needed)) return check_expr(value, std::nullopt);
@@ -244,7 +218,7 @@ TResult<Type> Checker::check_generic_call(Span pos, const std::optional<std::str
     if (record_generic_calls) {
         generic_calls[{pos.line, pos.col}] = CallInst{fn, bound_args(sig.type_params, bindings), module};
     }
-    if (!TypeMeter(instances, bindings).fits_substituted(sig.ret)) return fail(TypeDiag::TypeTooLarge, pos);
+    if (!fits_substituted(sig.ret, instances, bindings)) return fail(TypeDiag::TypeTooLarge, pos);
     return subst_ty(sig.ret, bindings);
 }
 
@@ -270,7 +244,7 @@ TResult<Type> Checker::check_generic_record_construction(Span pos, const std::st
         }
     }
     std::vector<Type> args = bound_args(record.type_params, bindings);
-    if (!TypeMeter(instances, bindings).fits_instance(key, args)) return fail(TypeDiag::TypeTooLarge, pos);
+    if (!instance_fits(key, args, instances)) return fail(TypeDiag::TypeTooLarge, pos);
     return Type::record(register_instance(key, std::move(args)));
 }
 
@@ -319,7 +293,7 @@ TResult<Type> Checker::check_generic_variant_construction(Span pos, const std::s
         if (!bindings.contains(p)) return fail(TypeDiag::TypeParamUninferable, pos, p, written, variant);
     }
     std::vector<Type> args = bound_args(decl.type_params, bindings);
-    if (!TypeMeter(instances, bindings).fits_instance(key, args)) return fail(TypeDiag::TypeTooLarge, pos);
+    if (!instance_fits(key, args, instances)) return fail(TypeDiag::TypeTooLarge, pos);
     return Type::enum_(register_instance(key, std::move(args)));
 }
 

@@ -24,9 +24,15 @@ struct Slot {
 enum class Form : uint8_t {
     Returns,
     Mutates,
-    // Listed for users, but the call checker types it itself (it takes a function argument).
-    CheckedByCaller,
+    // The list methods that take a function; the call checker types them from their argument.
+    Map,
+    Filter,
+    Fold,
 };
+
+// What a list method asks of the element type. A method for Int elements only is missing on other
+// lists; join and sorted are on every list, and refuse the elements they cannot use with a message.
+enum class Elements : uint8_t { Any, IntOnly, TextOrRefused, OrderedOrRefused };
 
 struct MethodRow {
     Kind receiver;
@@ -36,7 +42,7 @@ struct MethodRow {
     Slot param0;
     Slot param1;
     Slot result;
-    bool needs_int_elements;
+    Elements elements = Elements::Any;
 };
 
 constexpr Slot kInt{Base::Int};
@@ -56,20 +62,20 @@ constexpr Slot kOptInt{Base::Int, Wrap::Option};
 constexpr Slot kOptFloat{Base::Float, Wrap::Option};
 constexpr Slot kOptText{Base::Text, Wrap::Option};
 
-constexpr MethodRow ret0(Kind k, std::string_view name, Slot result) {
-    return {k, name, Form::Returns, 0, kInt, kInt, result, false};
+constexpr MethodRow ret0(Kind k, std::string_view name, Slot result, Elements elements = Elements::Any) {
+    return {k, name, Form::Returns, 0, kInt, kInt, result, elements};
 }
-constexpr MethodRow ret1(Kind k, std::string_view name, Slot p0, Slot result) {
-    return {k, name, Form::Returns, 1, p0, kInt, result, false};
+constexpr MethodRow ret1(Kind k, std::string_view name, Slot p0, Slot result, Elements elements = Elements::Any) {
+    return {k, name, Form::Returns, 1, p0, kInt, result, elements};
 }
 constexpr MethodRow ret2(Kind k, std::string_view name, Slot p0, Slot p1, Slot result) {
-    return {k, name, Form::Returns, 2, p0, p1, result, false};
+    return {k, name, Form::Returns, 2, p0, p1, result};
 }
 constexpr MethodRow mut1(Kind k, std::string_view name, Slot p0) {
-    return {k, name, Form::Mutates, 1, p0, kInt, kInt, false};
+    return {k, name, Form::Mutates, 1, p0, kInt, kInt};
 }
-constexpr MethodRow by_caller(Kind k, std::string_view name) {
-    return {k, name, Form::CheckedByCaller, 0, kInt, kInt, kInt, false};
+constexpr MethodRow takes_fn(std::string_view name, Form form) {
+    return {Kind::List, name, form, 0, kInt, kInt, kInt};
 }
 
 // Rows of one receiver stay together and in the order the method lists show them.
@@ -113,12 +119,12 @@ constexpr std::array kMethods{
     ret0(Kind::List, "first", kOptElem),
     ret0(Kind::List, "last", kOptElem),
     ret0(Kind::List, "reversed", kSelf),
-    ret0(Kind::List, "sorted", kSelf),
-    ret1(Kind::List, "join", kText, kText),
-    by_caller(Kind::List, "map"),
-    by_caller(Kind::List, "filter"),
-    by_caller(Kind::List, "fold"),
-    MethodRow{Kind::List, "to_bytes", Form::Returns, 0, kInt, kInt, kBytes, true},
+    ret0(Kind::List, "sorted", kSelf, Elements::OrderedOrRefused),
+    ret1(Kind::List, "join", kText, kText, Elements::TextOrRefused),
+    takes_fn("map", Form::Map),
+    takes_fn("filter", Form::Filter),
+    takes_fn("fold", Form::Fold),
+    ret0(Kind::List, "to_bytes", kBytes, Elements::IntOnly),
     mut1(Kind::List, "push", kElem),
 
     ret0(Kind::Map, "len", kInt),
@@ -166,18 +172,45 @@ constexpr size_t kKindCount = static_cast<size_t>(Kind::TypeParam) + 1;
 
 }  // namespace
 
-std::optional<MethodSig> method_sig(const Type& receiver, std::string_view method) {
+std::optional<BuiltinMethod> find_method(const Type& receiver, std::string_view method) {
     for (const MethodRow& row : kMethods) {
         if (row.receiver != receiver.kind || row.name != method) continue;
-        if (row.form == Form::CheckedByCaller) return std::nullopt;
-        if (row.needs_int_elements && receiver.elem() != Type::int_()) return std::nullopt;
-        MethodSig sig;
-        if (row.arity > 0) sig.params.push_back(build(row.param0, receiver));
-        if (row.arity > 1) sig.params.push_back(build(row.param1, receiver));
-        if (row.form == Form::Returns) sig.result = build(row.result, receiver);
-        return sig;
+        BuiltinMethod found;
+        switch (row.elements) {
+            case Elements::Any: break;
+            case Elements::IntOnly:
+                if (receiver.elem() != Type::int_()) return std::nullopt;
+                break;
+            case Elements::TextOrRefused:
+                if (receiver.elem() != Type::text()) found.refusal = TypeDiag::JoinNonText;
+                break;
+            case Elements::OrderedOrRefused: {
+                const Type& elem = receiver.elem();
+                if (elem != Type::int_() && elem != Type::float_() && elem != Type::text()) {
+                    found.refusal = TypeDiag::SortedNonOrdered;
+                }
+                break;
+            }
+        }
+        switch (row.form) {
+            case Form::Returns:
+            case Form::Mutates: break;
+            case Form::Map: found.form = MethodForm::Map; return found;
+            case Form::Filter: found.form = MethodForm::Filter; return found;
+            case Form::Fold: found.form = MethodForm::Fold; return found;
+        }
+        if (row.arity > 0) found.sig.params.push_back(build(row.param0, receiver));
+        if (row.arity > 1) found.sig.params.push_back(build(row.param1, receiver));
+        if (row.form == Form::Returns) found.sig.result = build(row.result, receiver);
+        return found;
     }
     return std::nullopt;
+}
+
+std::optional<MethodSig> method_sig(const Type& receiver, std::string_view method) {
+    std::optional<BuiltinMethod> found = find_method(receiver, method);
+    if (!found || found->form != MethodForm::Signature) return std::nullopt;
+    return std::move(found->sig);
 }
 
 std::string_view methods_of(const Type& receiver) {

@@ -9,8 +9,6 @@
 
 namespace quellin::typeck {
 
-using namespace std::string_view_literals;
-
 namespace {
 
 using Kind = Type::Kind;
@@ -27,6 +25,12 @@ std::string without_type_args(const std::string& name) { return name.substr(0, n
     return type_error(TypeDiag::PatternTypeMismatch, pos, what, subject);
 }
 
+// An Int, Bool or Text literal matches values of its own type only; `values` names them in the message.
+Status check_literal_pattern(Kind literal, std::string_view values, const Type& subject, Span pos) {
+    if (!subject.is(literal)) return unexpected(matches_err(values, subject, pos));
+    return {};
+}
+
 bool all_irrefutable(const ast::FieldPatterns& fields) {
     return std::all_of(fields.begin(), fields.end(),
                        [](const ast::FieldPattern& f) { return pattern_irrefutable(f.pattern); });
@@ -39,9 +43,9 @@ bool some_arm(const ast::Vec<ast::MatchArm>& arms, Pred covers) {
                        [&](const ast::MatchArm& arm) { return !arm.guard && covers(arm.pattern); });
 }
 
-bool is_constructor(const ast::Pattern& p, std::string_view name, bool inner_irrefutable) {
+bool is_constructor(const ast::Pattern& p, Constructor constructor, bool inner_irrefutable) {
     const auto* c = ast::as<ast::PatternKind::Constructor>(p);
-    if (!c || c->name != name) return false;
+    if (!c || builtin_constructor(c->name) != constructor) return false;
     if (!inner_irrefutable) return true;
     return c->inner && pattern_irrefutable(**c->inner);
 }
@@ -93,105 +97,108 @@ Status Checker::check_fields_in_order(const std::string& owner, const std::strin
 
 Status Checker::check_pattern(const ast::Pattern& pattern, const Type& subject) {
     const Span pos = pattern.span;
-
     if (ast::as<ast::PatternKind::Wildcard>(pattern)) return {};
-
     if (const auto* name = ast::as<ast::PatternKind::Name>(pattern)) {
-        const std::string& x = name->name;
-        // The parser reads a bare Some, Ok or Err as a name; it is a constructor missing its value.
-        if (x == "Some"sv || x == "Ok"sv || x == "Err"sv) {
-            return fail(TypeDiag::ConstructorPatternWithoutValue, pos, x);
-        }
-        if (subject.is(Kind::Enum)) {
-            ensure_type(subject.name);
-            const Variants* variants = enum_variants(subject.name);
-            if (variants && find_variant(*variants, x)) {
-                return fail(TypeDiag::BareVariantPattern, pos, x, without_type_args(subject.name));
-            }
-        }
-        return declare(x, subject, false, pos);
+        return check_binding_pattern(name->name, subject, pos);
     }
-
-    if (ast::as<ast::PatternKind::Int>(pattern)) {
-        if (!subject.is(Kind::Int)) return unexpected(matches_err("Int values", subject, pos));
-        return {};
+    if (ast::as<ast::PatternKind::Int>(pattern)) return check_literal_pattern(Kind::Int, "Int values", subject, pos);
+    if (ast::as<ast::PatternKind::Bool>(pattern)) return check_literal_pattern(Kind::Bool, "Bool values", subject, pos);
+    if (ast::as<ast::PatternKind::Text>(pattern)) return check_literal_pattern(Kind::Text, "Text values", subject, pos);
+    if (const auto* constructor = ast::as<ast::PatternKind::Constructor>(pattern)) {
+        return check_constructor_pattern(*constructor, subject, pos);
     }
-    if (ast::as<ast::PatternKind::Bool>(pattern)) {
-        if (!subject.is(Kind::Bool)) return unexpected(matches_err("Bool values", subject, pos));
-        return {};
-    }
-    if (ast::as<ast::PatternKind::Text>(pattern)) {
-        if (!subject.is(Kind::Text)) return unexpected(matches_err("Text values", subject, pos));
-        return {};
-    }
-
-    if (const auto* ctor = ast::as<ast::PatternKind::Constructor>(pattern)) {
-        const std::string& name = ctor->name;
-        const bool is_result = name == "Ok"sv || name == "Err"sv;
-        if ((name == "Some"sv || is_result) && !ctor->inner) {
-            return fail(TypeDiag::ConstructorPatternWithoutValue, pos, name);
-        }
-        if (name == "Some"sv || (name == "None"sv && !ctor->inner)) {
-            if (!subject.is(Kind::Option)) return unexpected(matches_err("Option values", subject, pos));
-            if (ctor->inner) return check_pattern(**ctor->inner, subject.elem());
-            return {};
-        }
-        if (is_result) {
-            if (!subject.is(Kind::Result)) return unexpected(matches_err("Result values", subject, pos));
-            return check_pattern(**ctor->inner, name == "Ok"sv ? subject.elem() : subject.second());
-        }
-        if (subject.is(Kind::Enum)) {
-            ensure_type(subject.name);
-            const Variants* variants = enum_variants(subject.name);
-            if (variants && find_variant(*variants, name)) {
-                return fail(TypeDiag::UnqualifiedVariantPattern, pos, without_type_args(subject.name), name);
-            }
-        }
-        if (records.contains(name) || generic_records.contains(name)) {
-            return fail(TypeDiag::PositionalRecordPattern, pos, name);
-        }
-        return fail(TypeDiag::UnknownPatternConstructor, pos, name);
-    }
-
     if (const auto* record = ast::as<ast::PatternKind::Record>(pattern)) {
-        const std::string& r = record->name;
-        if (subject.is(Kind::Record) && subject.name == r) {
-            ensure_type(r);
-            const auto found = records.find(r);
-            if (found == records.end()) internal_fault("installed record has its fields");
-            const Fields declared = found->second;
-            return check_fields_in_order(r, nullptr, record->fields, declared, pos);
-        }
-        if (subject.is(Kind::Enum)) {
-            ensure_type(subject.name);
-            const Variants* variants = enum_variants(subject.name);
-            if (variants && find_variant(*variants, r)) {
-                return fail(TypeDiag::UnqualifiedVariantPattern, pos, without_type_args(subject.name), r);
-            }
-        }
-        return unexpected(matches_err(r + " records", subject, pos));
+        return check_local_record_pattern(*record, subject, pos);
     }
+    return check_variant_pattern(*ast::as<ast::PatternKind::Variant>(pattern), subject, pos);
+}
 
-    const auto& variant = *ast::as<ast::PatternKind::Variant>(pattern);
-    const std::string& e = variant.enum_name;
-    const std::string& v = variant.variant;
+Status Checker::check_binding_pattern(const std::string& name, const Type& subject, Span pos) {
+    // The parser reads a bare Some, Ok or Err as a name; it is a constructor missing its value.
+    if (const auto constructor = builtin_constructor(name); constructor && *constructor != Constructor::None) {
+        return fail(TypeDiag::ConstructorPatternWithoutValue, pos, name);
+    }
+    if (subject.is(Kind::Enum)) {
+        ensure_type(subject.name);
+        const Variants* variants = enum_variants(subject.name);
+        if (variants && find_variant(*variants, name)) {
+            return fail(TypeDiag::BareVariantPattern, pos, name, without_type_args(subject.name));
+        }
+    }
+    return declare(name, subject, false, pos);
+}
 
-    std::string key = e;
-    if (variant.module) {
-        const std::string& m = *variant.module;
-        if (!modules.contains(m)) return fail(TypeDiag::ModuleNotImported, pos, m);
-        key = m + "." + e;
-        if (!enums.contains(key) && !generic_enums.contains(key)) return unexpected(module_member_err(m, e, pos));
-    } else if (modules.contains(e)) {
+Status Checker::check_constructor_pattern(const ast::PatternKind::Constructor& pattern, const Type& subject,
+                                          Span pos) {
+    const std::string& name = pattern.name;
+    const std::optional<Constructor> builtin = builtin_constructor(name);
+    const bool is_some = builtin == Constructor::Some;
+    const bool is_result = builtin == Constructor::Ok || builtin == Constructor::Err;
+    if ((is_some || is_result) && !pattern.inner) return fail(TypeDiag::ConstructorPatternWithoutValue, pos, name);
+    if (is_some || (builtin == Constructor::None && !pattern.inner)) {
+        if (!subject.is(Kind::Option)) return unexpected(matches_err("Option values", subject, pos));
+        if (pattern.inner) return check_pattern(**pattern.inner, subject.elem());
+        return {};
+    }
+    if (is_result) {
+        if (!subject.is(Kind::Result)) return unexpected(matches_err("Result values", subject, pos));
+        return check_pattern(**pattern.inner, builtin == Constructor::Ok ? subject.elem() : subject.second());
+    }
+    // Any other name with a value in parentheses: say what was meant.
+    if (subject.is(Kind::Enum)) {
+        ensure_type(subject.name);
+        const Variants* variants = enum_variants(subject.name);
+        if (variants && find_variant(*variants, name)) {
+            return fail(TypeDiag::UnqualifiedVariantPattern, pos, without_type_args(subject.name), name);
+        }
+    }
+    if (records.contains(name) || generic_records.contains(name)) {
+        return fail(TypeDiag::PositionalRecordPattern, pos, name);
+    }
+    return fail(TypeDiag::UnknownPatternConstructor, pos, name);
+}
+
+Status Checker::check_local_record_pattern(const ast::PatternKind::Record& pattern, const Type& subject, Span pos) {
+    const std::string& record_name = pattern.name;
+    if (subject.is(Kind::Record) && subject.name == record_name) {
+        ensure_type(record_name);
+        const auto found = records.find(record_name);
+        if (found == records.end()) internal_fault("installed record has its fields");
+        const Fields declared = found->second;
+        return check_fields_in_order(record_name, nullptr, pattern.fields, declared, pos);
+    }
+    if (subject.is(Kind::Enum)) {
+        ensure_type(subject.name);
+        const Variants* variants = enum_variants(subject.name);
+        if (variants && find_variant(*variants, record_name)) {
+            return fail(TypeDiag::UnqualifiedVariantPattern, pos, without_type_args(subject.name), record_name);
+        }
+    }
+    return unexpected(matches_err(record_name + " records", subject, pos));
+}
+
+Status Checker::check_variant_pattern(const ast::PatternKind::Variant& pattern, const Type& subject, Span pos) {
+    const std::string& enum_name = pattern.enum_name;
+    const std::string& variant_name = pattern.variant;
+
+    std::string key = enum_name;
+    if (pattern.module) {
+        const std::string& module = *pattern.module;
+        if (!modules.contains(module)) return fail(TypeDiag::ModuleNotImported, pos, module);
+        key = module + "." + enum_name;
+        if (!enums.contains(key) && !generic_enums.contains(key)) {
+            return unexpected(module_member_err(module, enum_name, pos));
+        }
+    } else if (modules.contains(enum_name)) {
         // m.R(field: ...) of an imported record reads like a variant pattern.
-        const std::string qualified = e + "." + v;
+        const std::string qualified = enum_name + "." + variant_name;
         if (records.contains(qualified) || generic_records.contains(qualified)) {
-            return check_record_pattern(qualified, variant.fields, subject, pos);
+            return check_record_pattern(qualified, pattern.fields, subject, pos);
         }
         if (enums.contains(qualified) || generic_enums.contains(qualified)) {
             return fail(TypeDiag::EnumNamePattern, pos, qualified);
         }
-        return unexpected(module_member_err(e, v, pos));
+        return unexpected(module_member_err(enum_name, variant_name, pos));
     }
 
     if (!subject.is(Kind::Enum) || without_type_args(subject.name) != key) {
@@ -200,14 +207,16 @@ Status Checker::check_pattern(const ast::Pattern& pattern, const Type& subject) 
     ensure_type(subject.name);
     const auto found = enums.find(subject.name);
     if (found == enums.end()) internal_fault("installed enum has its variants");
-    const Fields* declared = find_variant(found->second, v);
-    if (!declared) return fail(TypeDiag::UnknownVariant, pos, key, v, variant_list(key, subject.name));
+    const Fields* declared = find_variant(found->second, variant_name);
+    if (!declared) {
+        return fail(TypeDiag::UnknownVariant, pos, key, variant_name, variant_list(key, subject.name));
+    }
     const Fields payload = *declared;
     if (payload.empty()) {
-        if (variant.fields.empty()) return {};
-        return fail(TypeDiag::UnitVariantPatternWithParens, pos, key, v);
+        if (pattern.fields.empty()) return {};
+        return fail(TypeDiag::UnitVariantPatternWithParens, pos, key, variant_name);
     }
-    return check_fields_in_order(key, &v, variant.fields, payload, pos);
+    return check_fields_in_order(key, &variant_name, pattern.fields, payload, pos);
 }
 
 Status Checker::check_record_pattern(const std::string& qualified, const ast::FieldPatterns& fields,
@@ -230,11 +239,11 @@ bool Checker::match_exhaustive(const Type& subject, const ast::Vec<ast::MatchArm
             return some_arm(arms, [](const ast::Pattern& p) { return is_bool(p, true); }) &&
                    some_arm(arms, [](const ast::Pattern& p) { return is_bool(p, false); });
         case Kind::Option:
-            return some_arm(arms, [](const ast::Pattern& p) { return is_constructor(p, "Some", true); }) &&
-                   some_arm(arms, [](const ast::Pattern& p) { return is_constructor(p, "None", false); });
+            return some_arm(arms, [](const ast::Pattern& p) { return is_constructor(p, Constructor::Some, true); }) &&
+                   some_arm(arms, [](const ast::Pattern& p) { return is_constructor(p, Constructor::None, false); });
         case Kind::Result:
-            return some_arm(arms, [](const ast::Pattern& p) { return is_constructor(p, "Ok", true); }) &&
-                   some_arm(arms, [](const ast::Pattern& p) { return is_constructor(p, "Err", true); });
+            return some_arm(arms, [](const ast::Pattern& p) { return is_constructor(p, Constructor::Ok, true); }) &&
+                   some_arm(arms, [](const ast::Pattern& p) { return is_constructor(p, Constructor::Err, true); });
         case Kind::Enum: {
             const Variants* variants = enum_variants(subject.name);
             if (!variants) return false;

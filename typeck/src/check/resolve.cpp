@@ -2,52 +2,21 @@
 // for generic instances and for the public types of imported modules.
 
 #include <algorithm>
-#include <array>
 #include <string_view>
 
 #include "check/checker.hpp"
 
 namespace quellin::typeck {
 
-using namespace std::string_view_literals;
-
 namespace {
 
 using Kind = Type::Kind;
 
-// A builtin type name, the number of type arguments it takes, and the error for a different number.
-struct BuiltinType {
-    std::string_view name;
-    Kind kind;
-    size_t arity;
-    TypeDiag wrong_arity;
-};
-
-constexpr std::array<BuiltinType, 11> kBuiltinTypes{{
-    {"Int", Kind::Int, 0, TypeDiag::BuiltinTypeWithTypeArgs},
-    {"Float", Kind::Float, 0, TypeDiag::BuiltinTypeWithTypeArgs},
-    {"Text", Kind::Text, 0, TypeDiag::BuiltinTypeWithTypeArgs},
-    {"Bool", Kind::Bool, 0, TypeDiag::BuiltinTypeWithTypeArgs},
-    {"Void", Kind::Void, 0, TypeDiag::BuiltinTypeWithTypeArgs},
-    {"Bytes", Kind::Bytes, 0, TypeDiag::BuiltinTypeWithTypeArgs},
-    {"List", Kind::List, 1, TypeDiag::ListTypeArity},
-    {"Set", Kind::Set, 1, TypeDiag::SetTypeArity},
-    {"Option", Kind::Option, 1, TypeDiag::OptionTypeArity},
-    {"Map", Kind::Map, 2, TypeDiag::MapTypeArity},
-    {"Result", Kind::Result, 2, TypeDiag::ResultTypeArity},
-}};
-
-const BuiltinType* find_builtin_type(std::string_view name) {
-    const auto it =
-        std::find_if(kBuiltinTypes.begin(), kBuiltinTypes.end(), [&](const BuiltinType& b) { return b.name == name; });
-    return it == kBuiltinTypes.end() ? nullptr : &*it;
-}
-
 // A builtin type written with the wrong number of type arguments; the kinds of the generic builtins name
 // their type themselves.
-[[gnu::cold, gnu::noinline]] TypeError builtin_arity_err(const BuiltinType& builtin, size_t found, Span span) {
-    if (builtin.arity == 0) return type_error(builtin.wrong_arity, span, builtin.name, found);
-    return type_error(builtin.wrong_arity, span, found);
+[[gnu::cold, gnu::noinline]] TypeError builtin_arity_err(const BuiltinName& builtin, size_t found, Span span) {
+    if (builtin.arity == 0) return type_error(builtin.refusal, span, builtin.name, found);
+    return type_error(builtin.refusal, span, found);
 }
 
 [[gnu::cold, gnu::noinline]] TypeError generic_arity_err(const std::string& name,
@@ -133,18 +102,24 @@ TResult<Type> Checker::resolve_type(const ast::TypeExpr& te) {
         return Type::type_param(name);
     }
 
-    if (const BuiltinType* builtin = find_builtin_type(name)) {
-        if (written != builtin->arity) return unexpected(builtin_arity_err(*builtin, written, span));
-        QN_TRY_ASSIGN(std::vector<Type> args, resolve_args(named.args));
-        return Type{builtin->kind, {}, std::move(args)};
+    // The builtin functions and constructors are no types, and no declared type has their names.
+    if (const BuiltinName* builtin = find_builtin(name)) {
+        switch (builtin->role) {
+            case BuiltinRole::Type: {
+                if (written != builtin->arity) return unexpected(builtin_arity_err(*builtin, written, span));
+                QN_TRY_ASSIGN(std::vector<Type> args, resolve_args(named.args));
+                return Type{builtin->kind, {}, std::move(args)};
+            }
+            case BuiltinRole::Tuple: {
+                if (written < builtin->arity) return fail(builtin->refusal, span);
+                QN_TRY_ASSIGN(std::vector<Type> args, resolve_args(named.args));
+                return Type::tuple(std::move(args));
+            }
+            case BuiltinRole::RefusedType: return fail(builtin->refusal, span);
+            case BuiltinRole::Function:
+            case BuiltinRole::Constructor: break;
+        }
     }
-    if (name == "Tuple"sv) {
-        if (written == 0) return fail(TypeDiag::TupleWithoutElements, span);
-        QN_TRY_ASSIGN(std::vector<Type> args, resolve_args(named.args));
-        return Type::tuple(std::move(args));
-    }
-    if (name == "Num"sv) return fail(TypeDiag::NumDeferred, span);
-    if (name == "Byte"sv) return fail(TypeDiag::ByteType, span);
 
     const bool plain_record = records.contains(name);
     if (plain_record || enums.contains(name)) {
@@ -163,7 +138,7 @@ TResult<Type> Checker::resolve_type(const ast::TypeExpr& te) {
         return is_record ? Type::record(std::move(key)) : Type::enum_(std::move(key));
     }
 
-    return fail(TypeDiag::UnknownType, span, name);
+    return fail(TypeDiag::UnknownType, span, name, listed_builtin_types());
 }
 
 void Checker::ensure_type(const std::string& name) {

@@ -2,27 +2,12 @@
 // top-level code.
 
 #include <algorithm>
-#include <array>
 
 #include "check/checker.hpp"
 
 namespace quellin::typeck {
 
 namespace {
-
-constexpr std::array<std::string_view, 23> kBuiltinNames{
-    "Int",    "Num",    "Map",   "Set",       "Float",      "Bytes", "Text", "Bool", "Byte", "Void", "List", "Tuple",
-    "Option", "Result", "print", "read_file", "write_file", "args",  "env",  "Some", "None", "Ok",   "Err",
-};
-
-constexpr std::array<std::string_view, 9> kReservedBuiltinNames{
-    "Ok", "Err", "env", "args", "Some", "None", "print", "read_file", "write_file",
-};
-
-template <size_t N>
-bool contains(const std::array<std::string_view, N>& names, std::string_view name) {
-    return std::find(names.begin(), names.end(), name) != names.end();
-}
 
 // Parks the top-level scopes while a function body is checked, and puts everything back on every
 // way out, so a failed body leaves the checker as it found it.
@@ -60,10 +45,6 @@ bool match_definitely_returns(const ast::StmtKind::Match& s) {
 }
 
 }  // namespace
-
-bool is_builtin_name(std::string_view name) { return contains(kBuiltinNames, name); }
-
-bool is_reserved_builtin_name(std::string_view name) { return contains(kReservedBuiltinNames, name); }
 
 Scope::Scope(std::initializer_list<std::pair<std::string, VarInfo>> entries) {
     for (const auto& [name, info] : entries) add(name, info);

@@ -72,182 +72,51 @@ std::optional<Type> for_element_type(const Type& iterable) {
     }
 }
 
-class StmtChecker {
+// Routes each statement kind to its check.
+class StmtRouter {
 public:
-    StmtChecker(Checker& c, const ast::Stmt& stmt) : c_(c), stmt_(stmt) {}
+    StmtRouter(Checker& c, Span pos) : c_(c), pos_(pos) {}
 
-    Status operator()(const ast::StmtKind::Let& s) { return binding(s.name, s.ty, s.value, false); }
-    Status operator()(const ast::StmtKind::Mut& s) { return binding(s.name, s.ty, s.value, true); }
-
-    Status operator()(const ast::StmtKind::Assign& s) {
-        if (const auto* id = ast::as<ast::ExprKind::Ident>(s.target)) return assign_name(id->name, s);
-        if (ast::as<ast::ExprKind::Index>(s.target) || ast::as<ast::ExprKind::Field>(s.target)) {
-            return assign_into(s);
-        }
-        return fail(TypeDiag::AssignToExpression, s.target.span);
+    Status operator()(const ast::StmtKind::Let& s) const {
+        return c_.check_binding(s.name, s.ty, s.value, false, pos_);
     }
-
-    Status operator()(const ast::StmtKind::FnDecl& s) {
-        if (declarations_allowed(c_)) return c_.check_fn(s, stmt_.span);
-        return fail_here(TypeDiag::NestedFunction, s.name);
+    Status operator()(const ast::StmtKind::Mut& s) const {
+        return c_.check_binding(s.name, s.ty, s.value, true, pos_);
     }
-
-    Status operator()(const ast::StmtKind::RecordDecl& s) {
-        if (declarations_allowed(c_)) return {};
-        return fail_here(TypeDiag::NestedRecord, s.name);
+    Status operator()(const ast::StmtKind::Assign& s) const { return c_.check_assign(s); }
+    Status operator()(const ast::StmtKind::FnDecl& s) const { return c_.check_nested_fn(s, pos_); }
+    Status operator()(const ast::StmtKind::RecordDecl& s) const {
+        return c_.check_declaration_placement(TypeDiag::NestedRecord, s.name, pos_);
     }
-
-    Status operator()(const ast::StmtKind::EnumDecl& s) {
-        if (declarations_allowed(c_)) return {};
-        return fail_here(TypeDiag::NestedEnum, s.name);
+    Status operator()(const ast::StmtKind::EnumDecl& s) const {
+        return c_.check_declaration_placement(TypeDiag::NestedEnum, s.name, pos_);
     }
-
-    Status operator()(const ast::StmtKind::Import& s) {
-        if (declarations_allowed(c_)) return {};
-        return fail_here(TypeDiag::NestedImport, s.module);
+    Status operator()(const ast::StmtKind::Import& s) const {
+        return c_.check_declaration_placement(TypeDiag::NestedImport, s.module, pos_);
     }
-
-    Status operator()(const ast::StmtKind::Test& s) {
-        if (!declarations_allowed(c_)) return fail_here(TypeDiag::NestedTest, s.name);
-        if (!c_.tests.insert(s.name).second) return fail_here(TypeDiag::TestDeclaredTwice, s.name);
-        const TestBodyGuard test_body(c_);
-        return c_.check_stmts(s.body);
+    Status operator()(const ast::StmtKind::Test& s) const { return c_.check_test(s, pos_); }
+    Status operator()(const ast::StmtKind::Assert& s) const { return c_.check_assert(s); }
+    Status operator()(const ast::StmtKind::Match& s) const { return c_.check_match(s, pos_); }
+    Status operator()(const ast::StmtKind::Return& s) const { return c_.check_return(s, pos_); }
+    Status operator()(const ast::StmtKind::Break&) const {
+        return c_.check_loop_exit(TypeDiag::BreakOutsideLoop, pos_);
     }
-
-    Status operator()(const ast::StmtKind::Assert& s) {
-        QN_TRY_ASSIGN(const Type ty, c_.check_expr(s.cond, std::nullopt));
-        if (ty.is(Type::Kind::Bool)) return {};
-        return fail(TypeDiag::AssertNotBool, s.cond.span, ty);
+    Status operator()(const ast::StmtKind::Continue&) const {
+        return c_.check_loop_exit(TypeDiag::ContinueOutsideLoop, pos_);
     }
-
-    Status operator()(const ast::StmtKind::Match& s) {
-        QN_TRY_ASSIGN(const Type subject, c_.check_expr(s.subject, std::nullopt));
-        if (subject.is(Type::Kind::Void)) return fail(TypeDiag::MatchOnVoid, s.subject.span);
-        for (const ast::MatchArm& arm : s.arms) QN_TRY(match_arm(arm, subject));
-        if (c_.match_exhaustive(subject, s.arms)) return {};
-        return fail_here(TypeDiag::MatchNotExhaustive, subject, c_.missing_cases_hint(subject, s.arms));
-    }
-
-    Status operator()(const ast::StmtKind::Return& s) {
-        if (!c_.ret) return fail_here(TypeDiag::ReturnOutsideFunction);
-        // A copy: checking the value may swap `ret` for a block lambda's own result type and back.
-        const Type ret = *c_.ret;
-        if (s.value) {
-            QN_TRY(c_.check_expr(*s.value, ret));
-            return {};
-        }
-        if (ret.is(Type::Kind::Void)) return {};
-        return fail_here(TypeDiag::ReturnWithoutValue, ret);
-    }
-
-    Status operator()(const ast::StmtKind::Break&) {
-        if (c_.loop_depth == 0) return fail_here(TypeDiag::BreakOutsideLoop);
-        return {};
-    }
-
-    Status operator()(const ast::StmtKind::Continue&) {
-        if (c_.loop_depth == 0) return fail_here(TypeDiag::ContinueOutsideLoop);
-        return {};
-    }
-
-    Status operator()(const ast::StmtKind::If& s) {
-        for (const ast::IfBranch& branch : s.branches) {
-            QN_TRY(c_.check_condition(branch.cond));
-            QN_TRY(c_.check_block(branch.block));
-        }
-        if (s.else_block) return c_.check_block(*s.else_block);
-        return {};
-    }
-
-    Status operator()(const ast::StmtKind::While& s) {
-        QN_TRY(c_.check_condition(s.cond));
-        const LoopGuard loop(c_);
-        return c_.check_block(s.body);
-    }
-
-    Status operator()(const ast::StmtKind::For& s) {
-        QN_TRY_ASSIGN(const Type iterable, c_.check_expr(s.iter, std::nullopt));
-        std::optional<Type> elem = for_element_type(iterable);
-        if (!elem) return fail(TypeDiag::ForOverNonIterable, s.iter.span, iterable);
-        const ScopeGuard scope(c_);
-        QN_TRY(c_.declare(s.var, std::move(*elem), false, stmt_.span));
-        const LoopGuard loop(c_);
-        return c_.check_stmts(s.body);
-    }
-
-    Status operator()(const ast::StmtKind::Expr& s) {
-        QN_TRY_ASSIGN(const Type ty, c_.check_expr(s.expr, std::nullopt));
-        if (ty.is(Type::Kind::Void)) return {};
-        return fail(TypeDiag::ResultDiscarded, s.expr.span, ty);
-    }
+    Status operator()(const ast::StmtKind::If& s) const { return c_.check_if(s); }
+    Status operator()(const ast::StmtKind::While& s) const { return c_.check_while(s); }
+    Status operator()(const ast::StmtKind::For& s) const { return c_.check_for(s, pos_); }
+    Status operator()(const ast::StmtKind::Expr& s) const { return c_.check_expr_stmt(s); }
 
 private:
-    // The error `kind` at the statement.
-    template <class... Args>
-    Status fail_here(TypeDiag kind, const Args&... args) const {
-        return fail(kind, stmt_.span, args...);
-    }
-
-    Status binding(const std::string& name, const std::optional<ast::Box<ast::TypeExpr>>& annotation,
-                   const ast::Expr& value, bool is_mutable) {
-        std::optional<Type> declared;
-        if (annotation) {
-            QN_TRY_ASSIGN(declared, c_.resolve_type(annotation->get()));
-        }
-        QN_TRY_ASSIGN(Type found, c_.check_expr(value, declared));
-        if (found.is(Type::Kind::Void)) return fail(TypeDiag::BindVoid, value.span);
-        return c_.declare(name, declared ? std::move(*declared) : std::move(found), is_mutable, stmt_.span);
-    }
-
-    Status assign_name(const std::string& name, const ast::StmtKind::Assign& s) {
-        const Span pos = s.target.span;
-        if (const VarInfo* var = c_.lookup(name)) {
-            if (c_.captured_in_lambda(name)) return fail(TypeDiag::AssignToCaptured, pos, name);
-            if (!var->is_mutable) return fail(TypeDiag::AssignToImmutable, pos, name);
-            const Type target = var->ty;
-            QN_TRY(c_.check_expr(s.value, target));
-            return {};
-        }
-        if (c_.fns.contains(name)) return fail(TypeDiag::AssignToFunction, pos, name);
-        if (c_.in_outer_scopes(name)) return fail(TypeDiag::TopLevelVariableInFunction, pos, name);
-        return fail(TypeDiag::UnknownAssignTarget, pos, name);
-    }
-
-    // Element and field assignment: the variable at the root of the access chain must be mutable.
-    Status assign_into(const ast::StmtKind::Assign& s) {
-        const Span pos = s.target.span;
-        const std::optional<std::string> root = root_ident(s.target);
-        if (!root) return fail(TypeDiag::AssignIntoUnnamed, pos);
-        if (const VarInfo* var = c_.lookup(*root)) {
-            if (c_.captured_in_lambda(*root)) return fail(TypeDiag::AssignToCaptured, pos, *root);
-            if (!var->is_mutable) return fail(TypeDiag::ModifyImmutable, pos, *root);
-            QN_TRY_ASSIGN(const Type slot, c_.check_expr(s.target, std::nullopt));
-            QN_TRY(c_.check_expr(s.value, slot));
-            return {};
-        }
-        if (c_.ret && c_.in_outer_scopes(*root)) return fail(TypeDiag::TopLevelVariableInFunction, pos, *root);
-        return fail(TypeDiag::UnknownAssignTarget, pos, *root);
-    }
-
-    Status match_arm(const ast::MatchArm& arm, const Type& subject) {
-        // The pattern's bindings, the guard and the body's locals share one scope.
-        const ScopeGuard scope(c_);
-        QN_TRY(c_.check_pattern(arm.pattern, subject));
-        if (arm.guard) {
-            QN_TRY_ASSIGN(const Type guard, c_.check_expr(*arm.guard, std::nullopt));
-            if (!guard.is(Type::Kind::Bool)) return fail(TypeDiag::GuardNotBool, arm.guard->span, guard);
-        }
-        for (const ast::Stmt& stmt : arm.body.stmts) QN_TRY(c_.check_stmt(stmt));
-        return {};
-    }
-
     Checker& c_;
-    const ast::Stmt& stmt_;
+    Span pos_;
 };
 
 }  // namespace
 
-Status Checker::check_stmt(const ast::Stmt& stmt) { return ast::visit_kind(StmtChecker(*this, stmt), stmt.kind.v); }
+Status Checker::check_stmt(const ast::Stmt& stmt) { return ast::visit_kind(StmtRouter(*this, stmt.span), stmt.kind.v); }
 
 Status Checker::check_block(const ast::Block& block) {
     const ScopeGuard scope(*this);
@@ -263,6 +132,145 @@ Status Checker::check_condition(const ast::Expr& cond) {
     QN_TRY_ASSIGN(const Type ty, check_expr(cond, std::nullopt));
     if (ty.is(Type::Kind::Bool)) return {};
     return fail(TypeDiag::ConditionNotBool, cond.span, ty);
+}
+
+Status Checker::check_binding(const std::string& name, const std::optional<ast::Box<ast::TypeExpr>>& annotation,
+                              const ast::Expr& value, bool is_mutable, Span pos) {
+    std::optional<Type> declared;
+    if (annotation) {
+        QN_TRY_ASSIGN(declared, resolve_type(annotation->get()));
+    }
+    QN_TRY_ASSIGN(Type found, check_expr(value, declared));
+    if (found.is(Type::Kind::Void)) return fail(TypeDiag::BindVoid, value.span);
+    return declare(name, declared ? std::move(*declared) : std::move(found), is_mutable, pos);
+}
+
+Status Checker::check_assign(const ast::StmtKind::Assign& assign) {
+    if (const auto* id = ast::as<ast::ExprKind::Ident>(assign.target)) return check_assign_to_name(id->name, assign);
+    if (ast::as<ast::ExprKind::Index>(assign.target) || ast::as<ast::ExprKind::Field>(assign.target)) {
+        return check_assign_into(assign);
+    }
+    return fail(TypeDiag::AssignToExpression, assign.target.span);
+}
+
+Status Checker::check_assign_to_name(const std::string& name, const ast::StmtKind::Assign& assign) {
+    const Span pos = assign.target.span;
+    if (const VarInfo* var = lookup(name)) {
+        if (captured_in_lambda(name)) return fail(TypeDiag::AssignToCaptured, pos, name);
+        if (!var->is_mutable) return fail(TypeDiag::AssignToImmutable, pos, name);
+        const Type target = var->ty;
+        QN_TRY(check_expr(assign.value, target));
+        return {};
+    }
+    if (fns.contains(name)) return fail(TypeDiag::AssignToFunction, pos, name);
+    if (in_outer_scopes(name)) return fail(TypeDiag::TopLevelVariableInFunction, pos, name);
+    return fail(TypeDiag::UnknownAssignTarget, pos, name);
+}
+
+Status Checker::check_assign_into(const ast::StmtKind::Assign& assign) {
+    const Span pos = assign.target.span;
+    const std::optional<std::string> root = root_ident(assign.target);
+    if (!root) return fail(TypeDiag::AssignIntoUnnamed, pos);
+    if (const VarInfo* var = lookup(*root)) {
+        if (captured_in_lambda(*root)) return fail(TypeDiag::AssignToCaptured, pos, *root);
+        if (!var->is_mutable) return fail(TypeDiag::ModifyImmutable, pos, *root);
+        QN_TRY_ASSIGN(const Type slot, check_expr(assign.target, std::nullopt));
+        QN_TRY(check_expr(assign.value, slot));
+        return {};
+    }
+    if (ret && in_outer_scopes(*root)) return fail(TypeDiag::TopLevelVariableInFunction, pos, *root);
+    return fail(TypeDiag::UnknownAssignTarget, pos, *root);
+}
+
+Status Checker::check_nested_fn(const ast::StmtKind::FnDecl& decl, Span pos) {
+    if (declarations_allowed(*this)) return check_fn(decl, pos);
+    return fail(TypeDiag::NestedFunction, pos, decl.name);
+}
+
+Status Checker::check_declaration_placement(TypeDiag nested, const std::string& name, Span pos) const {
+    if (declarations_allowed(*this)) return {};
+    return fail(nested, pos, name);
+}
+
+Status Checker::check_test(const ast::StmtKind::Test& test, Span pos) {
+    if (!declarations_allowed(*this)) return fail(TypeDiag::NestedTest, pos, test.name);
+    if (!tests.insert(test.name).second) return fail(TypeDiag::TestDeclaredTwice, pos, test.name);
+    const TestBodyGuard test_body(*this);
+    return check_stmts(test.body);
+}
+
+Status Checker::check_assert(const ast::StmtKind::Assert& assert_stmt) {
+    QN_TRY_ASSIGN(const Type ty, check_expr(assert_stmt.cond, std::nullopt));
+    if (ty.is(Type::Kind::Bool)) return {};
+    return fail(TypeDiag::AssertNotBool, assert_stmt.cond.span, ty);
+}
+
+Status Checker::check_match(const ast::StmtKind::Match& match, Span pos) {
+    QN_TRY_ASSIGN(const Type subject, check_expr(match.subject, std::nullopt));
+    if (subject.is(Type::Kind::Void)) return fail(TypeDiag::MatchOnVoid, match.subject.span);
+    for (const ast::MatchArm& arm : match.arms) QN_TRY(check_match_arm(arm, subject));
+    if (match_exhaustive(subject, match.arms)) return {};
+    return fail(TypeDiag::MatchNotExhaustive, pos, subject, missing_cases_hint(subject, match.arms));
+}
+
+Status Checker::check_match_arm(const ast::MatchArm& arm, const Type& subject) {
+    // The pattern's bindings, the guard and the body's locals share one scope.
+    const ScopeGuard scope(*this);
+    QN_TRY(check_pattern(arm.pattern, subject));
+    if (arm.guard) {
+        QN_TRY_ASSIGN(const Type guard, check_expr(*arm.guard, std::nullopt));
+        if (!guard.is(Type::Kind::Bool)) return fail(TypeDiag::GuardNotBool, arm.guard->span, guard);
+    }
+    for (const ast::Stmt& stmt : arm.body.stmts) QN_TRY(check_stmt(stmt));
+    return {};
+}
+
+Status Checker::check_return(const ast::StmtKind::Return& return_stmt, Span pos) {
+    if (!ret) return fail(TypeDiag::ReturnOutsideFunction, pos);
+    // A copy: checking the value may swap `ret` for a block lambda's own result type and back.
+    const Type expected = *ret;
+    if (return_stmt.value) {
+        QN_TRY(check_expr(*return_stmt.value, expected));
+        return {};
+    }
+    if (expected.is(Type::Kind::Void)) return {};
+    return fail(TypeDiag::ReturnWithoutValue, pos, expected);
+}
+
+Status Checker::check_loop_exit(TypeDiag outside_loop, Span pos) const {
+    if (loop_depth == 0) return fail(outside_loop, pos);
+    return {};
+}
+
+Status Checker::check_if(const ast::StmtKind::If& if_stmt) {
+    for (const ast::IfBranch& branch : if_stmt.branches) {
+        QN_TRY(check_condition(branch.cond));
+        QN_TRY(check_block(branch.block));
+    }
+    if (if_stmt.else_block) return check_block(*if_stmt.else_block);
+    return {};
+}
+
+Status Checker::check_while(const ast::StmtKind::While& while_stmt) {
+    QN_TRY(check_condition(while_stmt.cond));
+    const LoopGuard loop(*this);
+    return check_block(while_stmt.body);
+}
+
+Status Checker::check_for(const ast::StmtKind::For& for_stmt, Span pos) {
+    QN_TRY_ASSIGN(const Type iterable, check_expr(for_stmt.iter, std::nullopt));
+    std::optional<Type> elem = for_element_type(iterable);
+    if (!elem) return fail(TypeDiag::ForOverNonIterable, for_stmt.iter.span, iterable);
+    const ScopeGuard scope(*this);
+    QN_TRY(declare(for_stmt.var, std::move(*elem), false, pos));
+    const LoopGuard loop(*this);
+    return check_stmts(for_stmt.body);
+}
+
+Status Checker::check_expr_stmt(const ast::StmtKind::Expr& expr_stmt) {
+    QN_TRY_ASSIGN(const Type ty, check_expr(expr_stmt.expr, std::nullopt));
+    if (ty.is(Type::Kind::Void)) return {};
+    return fail(TypeDiag::ResultDiscarded, expr_stmt.expr.span, ty);
 }
 
 }  // namespace quellin::typeck

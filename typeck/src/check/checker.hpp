@@ -309,8 +309,48 @@ public:
     bool at_top_level() const { return !ret.has_value() && scopes.size() < 2; }
 
     // ---- Expressions (exprs.cpp) ----
+    // Checks `expr` and holds its type to `expected`, if given.
     TResult<Type> check_expr(const ast::Expr& expr, const std::optional<Type>& expected);
+    // One for each kind of expression; check_expr picks. `pos` is the expression's span. What follows the
+    // check of a sub-expression sits in a function of its own (with_updates, index_result, value_field), so
+    // that the frames on the recursion path stay small.
+    TResult<Type> check_text(const ast::ExprKind::Text& text);
+    TResult<Type> check_ident(const std::string& name, const std::optional<Type>& expected, Span pos);
+    TResult<Type> check_construct(const ast::ExprKind::Construct& e, const std::optional<Type>& expected, Span pos);
+    TResult<Type> check_variant_construct(const ast::ExprKind::VariantConstruct& e,
+                                          const std::optional<Type>& expected, Span pos);
+    // m.E.V(field: ...) and m.R(field: ...), which share the variant construction's syntax.
+    TResult<Type> check_module_variant_construct(const ast::ExprKind::VariantConstruct& e, const std::string& m,
+                                                 const std::optional<Type>& expected, Span pos);
+    TResult<Type> check_module_record_construct(const ast::ExprKind::VariantConstruct& e,
+                                                const std::optional<Type>& expected, Span pos);
+    TResult<Type> check_list(const ast::ExprKind::List& e, const std::optional<Type>& expected, Span pos);
+    TResult<Type> check_set(const ast::ExprKind::Set& e, const std::optional<Type>& expected);
+    TResult<Type> check_map(const ast::ExprKind::Map& e, const std::optional<Type>& expected, Span pos);
+    TResult<Type> check_tuple(const ast::ExprKind::Tuple& e, const std::optional<Type>& expected);
+    // The items of a list or set, each held to the first one's type; `elem` is what the context asks for.
+    TResult<Type> check_items(const ast::Vec<ast::Expr>& items, const std::optional<Type>& elem);
+    TResult<Type> check_with(const ast::ExprKind::With& e, Span pos);
+    TResult<Type> with_updates(Type record, const ast::ExprKind::With& e, Span pos);
+    TResult<Type> check_unary(const ast::ExprKind::Unary& e);
+    // An operator other than `and` and `or`, which check_logical takes; check_expr routes each to its own, so
+    // that chains of either recurse through one frame per operator.
     TResult<Type> check_binary(ast::BinaryOp op, const ast::Expr& lhs, const ast::Expr& rhs, Span pos);
+    TResult<Type> check_logical(const ast::Expr& lhs, const ast::Expr& rhs);
+    TResult<Type> check_lambda(const ast::ExprKind::Lambda& e);
+    TResult<Type> check_block_lambda(const ast::ExprKind::BlockLambda& e, Span pos);
+    Status declare_params(const ast::Vec<ast::Param>& params, const std::vector<Type>& types);
+    TResult<Type> check_index(const ast::ExprKind::Index& e);
+    TResult<Type> index_result(const Type& base, const ast::ExprKind::Index& e);
+    TResult<Type> check_field(const ast::ExprKind::Field& e, const std::optional<Type>& expected, Span pos);
+    // Field syntax whose base is a module or an enum rather than a value; nothing for a value.
+    std::optional<TResult<Type>> check_named_field(const ast::ExprKind::Field& e, const std::optional<Type>& expected,
+                                                   Span pos);
+    TResult<Type> check_module_member(const std::string& m, const std::string& name, Span pos);
+    TResult<Type> check_unit_variant(const std::string& written, const std::string& variant,
+                                     const std::optional<Type>& expected, Span pos);
+    TResult<Type> value_field(const Type& ty, const std::string& name, Span pos);
+    TResult<Type> check_try(const ast::ExprKind::Try& e, Span pos);
 
     // ---- Calls and constructions (calls.cpp) ----
     TResult<Type> check_call(const ast::Expr& callee, const ast::Vec<ast::Expr>& args,

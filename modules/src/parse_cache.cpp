@@ -3,6 +3,8 @@
 #include <iterator>
 #include <utility>
 
+#include "common/utf8.hpp"
+
 namespace quellin {
 
 ParseCache::ParseCache(ParseCache&& other) noexcept : files_(std::move(other.files_)), taken_(other.taken_) {}
@@ -43,8 +45,11 @@ std::shared_ptr<const ast::Program> ParseCache::add(const std::filesystem::path&
 
 std::shared_ptr<const ast::Program> ParseCache::offer(const std::filesystem::path& path, std::string text,
                                                       ast::Program program) {
+    // Loads take the trees of bytes that were text when read, without looking again: a text that is
+    // not UTF-8, which no load accepts, is never kept.
+    const bool keep = is_valid_utf8(text);
     std::shared_ptr<const Parsed> parsed(std::make_unique<const Parsed>(Parsed{std::move(text), std::move(program)}));
-    {
+    if (keep) {
         const std::lock_guard lock(mutex_);
         const auto [slot, added] = files_.try_emplace(path.native(), parsed);
         if (!added && slot->second.expired()) slot->second = parsed;

@@ -312,9 +312,14 @@ TEST(ParseCacheTest, AnOfferedTreeServesLoadsOfTheSameBytesWithoutDisplacingTheF
     EXPECT_EQ(cache.find(tree.path("a.qn"), edited), nullptr);
     EXPECT_EQ(cache.find(tree.path("a.qn"), text), offered);
 
-    // Once nothing holds it, an offer takes its place.
+    // Once nothing holds it, an offer takes its place, unless its text is not UTF-8, which no load
+    // would take.
     loaded.reset();
     offered = nullptr;
+    const std::string not_utf8 = "fn f() -> Int = 1 // \xff\n";
+    const std::shared_ptr<const ast::Program> refused = cache.offer(tree.path("a.qn"), not_utf8, parsed(edited));
+    EXPECT_NE(refused, nullptr);
+    EXPECT_EQ(cache.find(tree.path("a.qn"), not_utf8), nullptr);
     const std::shared_ptr<const ast::Program> replacing = cache.offer(tree.path("a.qn"), edited, parsed(edited));
     EXPECT_EQ(cache.find(tree.path("a.qn"), edited), replacing);
 }

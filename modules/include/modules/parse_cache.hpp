@@ -38,7 +38,8 @@ public:
     // Remembers `program`, parsed from `text`, as a tree of the file at `path` unless a tree of that
     // path lives already, and returns it to be held either way. For a document parsed from its
     // editor's text: loads that read its file with the same bytes take its tree, while the tree of
-    // the file as last read, which loads meet far more often, is never displaced by it.
+    // the file as last read, which loads meet far more often, is never displaced by it. A text that is
+    // not UTF-8 is handed back but not kept.
     std::shared_ptr<const ast::Program> offer(const std::filesystem::path& path, std::string text,
                                               ast::Program program);
 

@@ -43,6 +43,7 @@ TEST(KeepFreedMemory, LargeBlocksComeFromTheHeapAndStayThereOnceFreed) {
 #endif
 }
 
+#if defined(__GLIBC__) && !defined(QUELLIN_TEST_OWN_ALLOCATOR)
 // Resident bytes of this process.
 std::size_t resident_bytes() {
     std::ifstream statm("/proc/self/statm");
@@ -64,6 +65,7 @@ std::vector<void*> touched_blocks(const std::size_t count) {
     }
     return blocks;
 }
+#endif
 
 TEST(GiveBackFreeMemory, OnlyWhenFreeMemoryExceedsTheBoundAndWhatIsInUse) {
 #if !defined(__GLIBC__) || defined(QUELLIN_TEST_OWN_ALLOCATOR)

@@ -15,6 +15,17 @@ ParseCache& ParseCache::operator=(ParseCache&& other) noexcept {
     return *this;
 }
 
+namespace {
+
+// The tree of an entry, holding the whole entry, the bytes with it.
+template <class Entry>
+std::shared_ptr<const ast::Program> tree_of(std::shared_ptr<const Entry> entry) {
+    const ast::Program* tree = &entry->program;
+    return std::shared_ptr<const ast::Program>(std::move(entry), tree);
+}
+
+}  // namespace
+
 std::shared_ptr<const ast::Program> ParseCache::find(const std::filesystem::path& path, const std::string_view bytes) {
     std::shared_ptr<const Parsed> parsed;
     {
@@ -25,37 +36,33 @@ std::shared_ptr<const ast::Program> ParseCache::find(const std::filesystem::path
         if (parsed == nullptr || parsed->text != bytes) return nullptr;
         ++taken_;
     }
-    // The tree's holders hold the whole entry, the bytes with it.
-    const ast::Program* tree = &parsed->program;
-    return std::shared_ptr<const ast::Program>(std::move(parsed), tree);
+    return tree_of(std::move(parsed));
 }
 
 std::shared_ptr<const ast::Program> ParseCache::add(const std::filesystem::path& path, std::string text,
                                                     ast::Program program) {
-    // Made apart from its control block, so that the memory goes back as soon as the last holder lets
-    // go, however long the cache's weak reference stays.
-    std::shared_ptr<const Parsed> parsed(std::make_unique<const Parsed>(Parsed{std::move(text), std::move(program)}));
-    {
-        const std::lock_guard lock(mutex_);
-        files_.insert_or_assign(path.native(), parsed);
-    }
-    const ast::Program* tree = &parsed->program;
-    return std::shared_ptr<const ast::Program>(std::move(parsed), tree);
+    return remember(path, std::move(text), std::move(program), Keep::Always);
 }
 
 std::shared_ptr<const ast::Program> ParseCache::offer(const std::filesystem::path& path, std::string text,
                                                       ast::Program program) {
     // Loads take the trees of bytes that were text when read, without looking again: a text that is
     // not UTF-8, which no load accepts, is never kept.
-    const bool keep = is_valid_utf8(text);
+    const Keep keep = is_valid_utf8(text) ? Keep::UnlessLive : Keep::Never;
+    return remember(path, std::move(text), std::move(program), keep);
+}
+
+std::shared_ptr<const ast::Program> ParseCache::remember(const std::filesystem::path& path, std::string text,
+                                                         ast::Program program, const Keep keep) {
+    // Made apart from its control block, so that the memory goes back as soon as the last holder lets
+    // go, however long the cache's weak reference stays.
     std::shared_ptr<const Parsed> parsed(std::make_unique<const Parsed>(Parsed{std::move(text), std::move(program)}));
-    if (keep) {
+    if (keep != Keep::Never) {
         const std::lock_guard lock(mutex_);
         const auto [slot, added] = files_.try_emplace(path.native(), parsed);
-        if (!added && slot->second.expired()) slot->second = parsed;
+        if (!added && (keep == Keep::Always || slot->second.expired())) slot->second = parsed;
     }
-    const ast::Program* tree = &parsed->program;
-    return std::shared_ptr<const ast::Program>(std::move(parsed), tree);
+    return tree_of(std::move(parsed));
 }
 
 void ParseCache::sweep() {

@@ -3,6 +3,7 @@
 // exactly the same bytes keeps its tree instead of being parsed again.
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -58,6 +59,13 @@ private:
         std::string text;
         ast::Program program;
     };
+
+    enum class Keep : uint8_t { Always, UnlessLive, Never };
+
+    // Makes the entry of `program` and `text`, remembers it for `path` as `keep` says, and returns its
+    // tree to be held.
+    std::shared_ptr<const ast::Program> remember(const std::filesystem::path& path, std::string text,
+                                                 ast::Program program, Keep keep);
 
     mutable std::mutex mutex_;
     // Keyed by the path as the loader built it.

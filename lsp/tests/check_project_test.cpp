@@ -18,15 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct SourceFile {
-    std::string name;
-    std::string text;
-};
-
-void write_all(const TempDir& dir, const std::vector<SourceFile>& files) {
-    for (const SourceFile& file : files) dir.write(file.name, file.text);
-}
-
 ProcessResult run_check(const std::vector<std::string>& args, const TempDir& dir) {
     return run_process(QUELLIN_CHECK_BIN, args, "", {{"QUELLIN_STDLIB", dir.path() + "/stdlib"}}, dir.path());
 }

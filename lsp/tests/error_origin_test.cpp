@@ -16,11 +16,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct SourceFile {
-    std::string name;
-    std::string text;
-};
-
 // A public function with a type error on line 3, column 17.
 const std::string kBrokenLibrary = "/// V.\npub fn v() -> Int = 1\nfn w() -> Int = \"x\"\n";
 
@@ -53,7 +48,7 @@ TEST(ErrorOrigin, NamesTheFileAndPlaceWhereTheErrorLies) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         const TempDir dir;
-        for (const SourceFile& file : c.files) dir.write(file.name, file.text);
+        write_all(dir, c.files);
         const fs::path document = fs::path(dir.path()) / c.files.front().name;
         const CheckOutcome outcome = check_document(c.files.front().text, document, std::nullopt);
         ASSERT_TRUE(outcome.error);

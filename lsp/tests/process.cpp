@@ -185,6 +185,10 @@ std::string TempDir::write(const std::string& relative, const std::string& text)
     return full.string();
 }
 
+void write_all(const TempDir& dir, const std::vector<SourceFile>& files) {
+    for (const SourceFile& file : files) dir.write(file.name, file.text);
+}
+
 std::string TempDir::uri(const std::string& relative) const {
     return "file://" + (std::filesystem::path(path_) / relative).string();
 }

@@ -59,4 +59,13 @@ private:
     std::string path_;
 };
 
+// A file for a test to write below a TempDir: its path there and its text.
+struct SourceFile {
+    std::string name;
+    std::string text;
+};
+
+// Writes each of `files` below `dir`.
+void write_all(const TempDir& dir, const std::vector<SourceFile>& files);
+
 }  // namespace quellin::lsp::testing
